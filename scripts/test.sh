@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs every test: the host tools' tests, then the Windows tests of each
+# architecture under Wine. Installs what is missing and builds first.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VTX_BUILD_DIR:-$root/build}
+. "$root/scripts/wine-env.sh"
+
+if [ "$(id -u)" -eq 0 ]; then
+    "$root/scripts/install-deps.sh" || exit 1
+fi
+"$root/scripts/build.sh" host x86_64 i686 || { echo "test.sh: build failed" >&2; exit 1; }
+
+passed=0 failed=0 status=0
+run_ctest() { # label, build dir
+    local label=$1 dir=$2 log
+    log=$(mktemp)
+    echo "== $label tests =="
+    ctest --test-dir "$dir" --output-on-failure --timeout 300 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+        passed=$((passed + total - bad)) failed=$((failed + bad))
+    fi
+    [ "$rc" -eq 0 ] || status=1
+    rm -f "$log"
+}
+
+run_ctest host "$build/host"
+run_ctest x86_64 "$build/x86_64"
+wine_env_load "$build/i686/wine/state"
+if wine_env_can_run; then
+    run_ctest i686 "$build/i686"
+else
+    echo "== i686 tests: NOT RUN: this machine's kernel cannot execute 32-bit programs, so the 32-bit"
+    echo "   Wine loader cannot start (the i686 build was compiled and its imports checked) =="
+fi
+
+echo "all: $passed passed, $failed failed"
+exit $status

@@ -1,0 +1,8 @@
+// Sits idle until the test harness ends it by PID.
+#include <windows.h>
+
+int main() {
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
