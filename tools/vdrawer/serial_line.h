@@ -1,0 +1,40 @@
+#pragma once
+
+#include "com_link.h"
+#include "pty_port.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+
+namespace vdrawer {
+
+// The drawer's end of the serial cable. "Plugged" means a pty exists; "available" means the Windows
+// side can find it. The com link exists exactly when both hold.
+class SerialLine {
+public:
+    // Plugged and available at once. Throws std::system_error.
+    SerialLine(const std::filesystem::path& prefix, int com);
+
+    void plug();
+    void unplug();
+    void set_available(bool available);
+
+    bool plugged() const { return pty_.has_value(); }
+    // -1 while unplugged.
+    int master_fd() const { return pty_ ? pty_->master() : -1; }
+
+    // Best effort: a reply nobody can take is simply lost, like on a real cable.
+    void write(std::span<const std::uint8_t> bytes);
+
+private:
+    void update_link();
+
+    // Declared first so the link goes before the pty it points at.
+    std::optional<PtyPort> pty_;
+    ComLink link_;
+    bool available_ = true;
+};
+
+} // namespace vdrawer
