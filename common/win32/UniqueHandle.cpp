@@ -1,0 +1,23 @@
+#include "win32/UniqueHandle.h"
+
+#include <new>
+
+namespace vtx {
+
+UniqueHandle CreateAutoResetEvent() {
+    HANDLE h = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (h == nullptr) {
+        throw std::bad_alloc();
+    }
+    return UniqueHandle(h);
+}
+
+UniqueHandle CreateUnownedMutex() {
+    HANDLE h = CreateMutexW(nullptr, FALSE, nullptr);
+    if (h == nullptr) {
+        throw std::bad_alloc();
+    }
+    return UniqueHandle(h);
+}
+
+} // namespace vtx

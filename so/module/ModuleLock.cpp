@@ -1,0 +1,21 @@
+#include "module/ModuleLock.h"
+
+#include <atomic>
+
+namespace vtx {
+
+namespace {
+std::atomic<long> g_locks{0};
+}
+
+void LockModule() {
+    ++g_locks;
+}
+void UnlockModule() {
+    --g_locks;
+}
+long ModuleLockCount() {
+    return g_locks.load();
+}
+
+} // namespace vtx

@@ -1,0 +1,132 @@
+#pragma once
+#include <windows.h>
+#include <oaidl.h>
+
+#include "device/SerialPort.h"
+#include "events/EventInterface.h"
+#include "events/OPOSThread.h"
+#include "service/CashDrawerProperties.h"
+#include "win32/UniqueHandle.h"
+
+#include <atomic>
+#include <string>
+
+namespace vtx {
+
+// {4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9006}: answered with the dispatch interface.
+extern const IID IID_ICashDrawerDispatch;
+// {4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9007}: the type library's dispinterface; never answered.
+extern const IID IID_ICashDrawerTypeLib;
+
+// The cash drawer service object. The Control Object creates one per opened
+// logical device and calls it through IDispatch, always from the thread that
+// called OpenService (apartment threading). Every method answers with an OPOS
+// result code, stored in ResultCode as well.
+class CCashDrawer {
+public:
+    // Returns a new object with one reference on its IDispatch.
+    static HRESULT Create(REFIID riid, void** ppv);
+
+    IDispatch* GetDispatch() { return &m_xDispatch; }
+    // The object behind one of our own dispatch pointers, for in-process
+    // callers; null for any other object.
+    static CCashDrawer* FromDispatch(IDispatch* dispatch);
+    ULONG ExternalAddRef();
+    ULONG ExternalRelease();
+
+    // ICashDrawer methods.
+    long CheckHealth(long level);
+    long Claim(long timeout);
+    long Close();
+    long COFreezeEvents(bool freeze);
+    long CompareFirmwareVersion(BSTR firmwareFileName, long* pResult);
+    long DirectIO(long command, long* pData, BSTR* pString);
+    long OpenService(BSTR deviceClass, BSTR deviceName, IDispatch* pDispatch);
+    long Release();
+    long ResetStatistics(BSTR statisticsBuffer);
+    long RetrieveStatistics(BSTR* pStatisticsBuffer);
+    long UpdateFirmware(BSTR firmwareFileName);
+    long UpdateStatistics(BSTR statisticsBuffer);
+    long GetPropertyNumber(long propIndex);
+    void SetPropertyNumber(long propIndex, long number);
+    BSTR GetPropertyString(long propIndex);
+    void SetPropertyString(long propIndex, BSTR str);
+    void OpenDrawer();
+    void WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration, long beepDelay);
+
+    // Serial channel.
+    bool OpenPort(const std::wstring& portName, unsigned long baudRate);
+    bool SendStatusRequest();
+    int ReadStatusReply();
+
+    long BindControlObject(IDispatch* pDispatch);
+    long EnableDevice(bool enable);
+
+    const CCashDrawerProperties& Properties() const { return m_properties; }
+    IDispatch* ControlObject() const { return m_controlObject; }
+    bool PortIsOpen() const { return m_serialPort.IsOpen(); }
+
+private:
+    CCashDrawer();
+    ~CCashDrawer();
+    CCashDrawer(const CCashDrawer&) = delete;
+    CCashDrawer& operator=(const CCashDrawer&) = delete;
+
+    void OnFinalRelease();
+    long StoreResult(long code) {
+        m_properties.StoreResult(code);
+        return code;
+    }
+    void StopStatusMonitor() {
+        if (m_statusThread.IsRunning()) {
+            m_statusThread.Stop(1000);
+        }
+    }
+    void StopEventDispatch(DWORD limitMs) {
+        if (m_eventInterface.m_dispatchThread.IsRunning()) {
+            m_eventInterface.m_dispatchThread.Stop(limitMs);
+        }
+    }
+
+    // The IDispatch this object is reached through; its identity is the object's.
+    class XDispatch : public IDispatch {
+    public:
+        explicit XDispatch(CCashDrawer& outer) : m_outer(outer) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+        ULONG STDMETHODCALLTYPE AddRef() override;
+        ULONG STDMETHODCALLTYPE Release() override;
+        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                                DISPID* rgDispId) override;
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                         UINT* puArgErr) override;
+
+    private:
+        friend class CCashDrawer;
+        CCashDrawer& m_outer;
+    };
+    friend class XDispatch;
+
+    HRESULT InvokeMethod(DISPID dispid, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+
+    std::atomic<ULONG> m_refCount{1};
+    XDispatch m_xDispatch{*this};
+
+    UniqueHandle m_hPortMutex;
+    bool m_bReopenPort = false;
+    CCashDrawerProperties m_properties;
+    // Only ever written on the Control Object's thread; Close sets it from
+    // inside the message pump of a waiting Claim.
+    bool m_bAbortClaim = false;
+    // Borrowed: the Control Object outlives its service object's use of it.
+    IDispatch* m_controlObject = nullptr;
+    DISPID m_dispidSODirectIO = DISPID_UNKNOWN;
+    DISPID m_dispidSOStatusUpdate = DISPID_UNKNOWN;
+    CEventInterface m_eventInterface;
+    CSerialPort m_serialPort;
+    COPOSThread m_statusThread;
+};
+
+} // namespace vtx

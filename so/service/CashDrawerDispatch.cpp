@@ -1,0 +1,188 @@
+// The object's IDispatch: table-driven name lookup and argument conversion,
+// then a call of the typed method. No type information is handed out.
+#include "service/CashDrawer.h"
+
+#include "service/DispatchTable.h"
+
+#include <new>
+
+namespace vtx {
+
+// {4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9006}
+const IID IID_ICashDrawerDispatch = {
+    0x4B7D9E21, 0x3A6C, 0x4F08, {0xB5, 0xD2, 0x6E, 0x1F, 0x8A, 0x3C, 0x90, 0x06}};
+// {4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9007}
+const IID IID_ICashDrawerTypeLib = {
+    0x4B7D9E21, 0x3A6C, 0x4F08, {0xB5, 0xD2, 0x6E, 0x1F, 0x8A, 0x3C, 0x90, 0x07}};
+
+CCashDrawer* CCashDrawer::FromDispatch(IDispatch* dispatch) {
+    IDispatch* own = nullptr;
+    if (dispatch == nullptr ||
+        FAILED(dispatch->QueryInterface(IID_ICashDrawerDispatch, reinterpret_cast<void**>(&own)))) {
+        return nullptr;
+    }
+    // Only this class answers that interface identifier.
+    CCashDrawer* object = &static_cast<XDispatch*>(own)->m_outer;
+    own->Release();
+    return object;
+}
+
+HRESULT CCashDrawer::XDispatch::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) {
+        return E_POINTER;
+    }
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_ICashDrawerDispatch)) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CCashDrawer::XDispatch::AddRef() {
+    return m_outer.ExternalAddRef();
+}
+ULONG CCashDrawer::XDispatch::Release() {
+    return m_outer.ExternalRelease();
+}
+
+HRESULT CCashDrawer::XDispatch::GetTypeInfoCount(UINT* pctinfo) {
+    if (pctinfo == nullptr) {
+        return E_POINTER;
+    }
+    *pctinfo = 0;
+    return S_OK;
+}
+
+HRESULT CCashDrawer::XDispatch::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
+    if (ppTInfo != nullptr) {
+        *ppTInfo = nullptr;
+    }
+    return iTInfo != 0 ? E_INVALIDARG : E_NOTIMPL;
+}
+
+HRESULT CCashDrawer::XDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
+                                              DISPID* rgDispId) {
+    if (!IsEqualIID(riid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    return LookupNames(rgszNames, cNames, rgDispId);
+}
+
+HRESULT CCashDrawer::XDispatch::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
+                                       DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO*,
+                                       UINT* puArgErr) {
+    if (!IsEqualIID(riid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    if ((wFlags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    CCashDrawer& self = m_outer;
+    // Keeps the object alive should the call release the caller's last reference.
+    self.ExternalAddRef();
+    HRESULT hr;
+    try {
+        hr = self.InvokeMethod(dispIdMember, pDispParams ? pDispParams : &none, pVarResult, puArgErr);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = E_UNEXPECTED;
+    }
+    self.ExternalRelease();
+    return hr;
+}
+
+HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
+    const MethodInfo* method = FindMethod(id);
+    if (method == nullptr) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    std::array<ConvertedArg, 4> a;
+    HRESULT hr = ConvertArguments(*method, *params, a, argErr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    auto lng = [&a](int i) { return V_I4(a[static_cast<size_t>(i)].value.get()); };
+    auto str = [&a](int i) { return V_BSTR(a[static_cast<size_t>(i)].value.get()); };
+
+    long code = 0;
+    BSTR text = nullptr;
+    switch (id) {
+    case dispid::CheckHealth:
+        code = CheckHealth(lng(0));
+        break;
+    case dispid::Claim:
+        code = Claim(lng(0));
+        break;
+    case dispid::Close:
+        code = Close();
+        break;
+    case dispid::COFreezeEvents:
+        code = COFreezeEvents(lng(0) == 1);
+        break;
+    case dispid::CompareFirmwareVersion:
+        code = CompareFirmwareVersion(str(0), a[1].longRef);
+        break;
+    case dispid::DirectIO:
+        code = DirectIO(lng(0), a[1].longRef, a[2].bstrRef);
+        break;
+    case dispid::OpenService:
+        code = OpenService(str(0), str(1), a[2].dispatch);
+        break;
+    case dispid::Release:
+        code = Release();
+        break;
+    case dispid::ResetStatistics:
+        code = ResetStatistics(str(0));
+        break;
+    case dispid::RetrieveStatistics:
+        code = RetrieveStatistics(a[0].bstrRef);
+        break;
+    case dispid::UpdateFirmware:
+        code = UpdateFirmware(str(0));
+        break;
+    case dispid::UpdateStatistics:
+        code = UpdateStatistics(str(0));
+        break;
+    case dispid::GetPropertyNumber:
+        code = GetPropertyNumber(lng(0));
+        break;
+    case dispid::SetPropertyNumber:
+        SetPropertyNumber(lng(0), lng(1));
+        break;
+    case dispid::GetPropertyString:
+        text = GetPropertyString(lng(0));
+        break;
+    case dispid::SetPropertyString:
+        SetPropertyString(lng(0), str(1));
+        break;
+    case dispid::OpenDrawer:
+        OpenDrawer();
+        break;
+    case dispid::WaitForDrawerClose:
+        WaitForDrawerClose(lng(0), lng(1), lng(2), lng(3));
+        break;
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    if (result == nullptr) {
+        SysFreeString(text);
+        return S_OK;
+    }
+    VariantInit(result);
+    if (method->result == ResultType::Long) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = code;
+    } else if (method->result == ResultType::Bstr) {
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = text;
+    }
+    return S_OK;
+}
+
+} // namespace vtx

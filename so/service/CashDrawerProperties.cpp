@@ -1,0 +1,41 @@
+#include "service/CashDrawerProperties.h"
+
+#include "service/OposConstants.h"
+#include "win32/UniqueRegKey.h"
+
+#include <cwchar>
+
+namespace vtx {
+
+CCashDrawerProperties::CCashDrawerProperties() {
+    Reset();
+}
+
+bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath) {
+    // Read access is all this needs; asking for more would refuse every
+    // application that runs without administrator rights.
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        StoreResult(opos::OPOS_E_NOSERVICE);
+        return false;
+    }
+
+    // A missing, non-text or oversized value leaves no port name, so every
+    // open attempt fails cleanly rather than on a stale or truncated name.
+    wchar_t buffer[512];
+    DWORD type = REG_SZ;
+    DWORD bytes = sizeof(buffer);
+    LSTATUS rc =
+        RegQueryValueExW(key.get(), L"Port", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
+    if (rc != ERROR_SUCCESS || type != REG_SZ || bytes > sizeof(buffer)) {
+        m_strPortName.clear();
+        return true;
+    }
+    // The stored text may lack its terminating NUL: the byte count sets the end.
+    size_t units = bytes / sizeof(wchar_t);
+    size_t length = wcsnlen(buffer, units);
+    m_strPortName.assign(buffer, length);
+    return true;
+}
+
+} // namespace vtx

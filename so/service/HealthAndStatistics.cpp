@@ -1,0 +1,83 @@
+// Health check, DirectIO, firmware and statistics: supported in form only.
+// None of these talks to the drawer.
+#include "service/CashDrawer.h"
+
+#include "com/Bstr.h"
+#include "service/OposConstants.h"
+#include "service/StatisticsDocument.h"
+
+namespace vtx {
+
+using namespace opos;
+
+long CCashDrawer::CheckHealth(long level) {
+    if (!m_properties.IsOpen()) {
+        return StoreResult(OPOS_E_ILLEGAL);
+    }
+    if (!m_properties.IsEnabled()) {
+        return StoreResult(OPOS_E_DISABLED);
+    }
+    switch (level) {
+    case OPOS_CH_INTERNAL:
+        m_properties.CheckHealthText = L"Internal Heath Check: check health level not supported.";
+        break;
+    case OPOS_CH_EXTERNAL:
+        m_properties.CheckHealthText = L"External Heath Check: check health level not supported.";
+        break;
+    case OPOS_CH_INTERACTIVE:
+        m_properties.CheckHealthText = L"Interactive Heath Check: check health level not supported.";
+        break;
+    default:
+        m_properties.CheckHealthText = L"Check health level nonexistent.";
+        break;
+    }
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+
+long CCashDrawer::DirectIO(long, long*, BSTR*) {
+    if (!m_properties.IsOpen()) {
+        return StoreResult(OPOS_E_ILLEGAL);
+    }
+    if (!m_properties.IsClaimed()) {
+        return StoreResult(OPOS_E_NOTCLAIMED);
+    }
+    if (!m_properties.IsEnabled()) {
+        return StoreResult(OPOS_E_DISABLED);
+    }
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+
+long CCashDrawer::CompareFirmwareVersion(BSTR, long*) {
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+long CCashDrawer::ResetStatistics(BSTR) {
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+long CCashDrawer::UpdateFirmware(BSTR) {
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+long CCashDrawer::UpdateStatistics(BSTR) {
+    return StoreResult(OPOS_E_ILLEGAL);
+}
+
+long CCashDrawer::RetrieveStatistics(BSTR* pStatisticsBuffer) {
+    if (!m_properties.IsOpen()) {
+        return StoreResult(OPOS_E_ILLEGAL);
+    }
+    if (!m_properties.IsClaimed()) {
+        return StoreResult(OPOS_E_NOTCLAIMED);
+    }
+    if (!m_properties.IsEnabled()) {
+        return StoreResult(OPOS_E_DISABLED);
+    }
+    // Allocated before anything changes: on failure the caller's string stays.
+    Bstr document(StatisticsDocument());
+    if (pStatisticsBuffer != nullptr) {
+        // An in/out string: the callee frees what came in.
+        SysFreeString(*pStatisticsBuffer);
+        *pStatisticsBuffer = document.release();
+    }
+    return StoreResult(OPOS_SUCCESS);
+}
+
+} // namespace vtx

@@ -1,0 +1,161 @@
+// The serial channel against the virtual drawer on a real pseudo-terminal:
+// the bytes on the wire, reply classification, and ports that cannot be had.
+#include "ServiceObject.h"
+#include "VirtualDrawer.h"
+#include "device/SerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace vtx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SerialChannel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drawer.Reset();
+        ASSERT_NE(drawer_, nullptr);
+    }
+    bool Open() { return drawer_->OpenPort(drawer.PortName(), 9600); }
+    // One exchange the way the status poll makes it: request, then a few
+    // bounded reads 20 ms apart until a significant byte shows up.
+    int Exchange() {
+        if (!drawer_->SendStatusRequest()) {
+            return -2;
+        }
+        for (int i = 0; i < 25; ++i) {
+            Sleep(20);
+            int reply = drawer_->ReadStatusReply();
+            if (reply != -1) {
+                return reply;
+            }
+        }
+        return -1;
+    }
+
+    VirtualDrawer drawer;
+    ComPtr<IDispatch> so = NewServiceObject();
+    CCashDrawer* drawer_ = CCashDrawer::FromDispatch(so.get());
+};
+
+TEST_F(SerialChannel, StatusRequestPutsExactlyItsFourBytesOnTheWire) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(drawer_->SendStatusRequest());
+    drawer.Expect("WAITRX 4 5000");
+    EXPECT_EQ(drawer.Received(), "1D 1B 0F 0C");
+}
+
+TEST_F(SerialChannel, RepliesAreClassifiedByTheirSignificantByte) {
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Exchange(), 0);
+    drawer.Expect("OPEN");
+    EXPECT_EQ(Exchange(), 1);
+
+    drawer.Expect("MODE BOTH"); // open: 1F 19
+    EXPECT_EQ(Exchange(), 1);
+    drawer.Expect("CLOSE"); // closed: 19 1F
+    EXPECT_EQ(Exchange(), 0);
+
+    drawer.Expect("MODE SPLIT 10"); // 00, then the status byte in a later read
+    EXPECT_EQ(Exchange(), 0);
+    drawer.Expect("MODE NORMAL");
+    drawer.Expect("DELAY 120"); // a late reply is still found by a later read
+    EXPECT_EQ(Exchange(), 0);
+}
+
+TEST_F(SerialChannel, NoiseOrSilenceIsNoAnswer) {
+    ASSERT_TRUE(Open());
+    drawer.Expect("MODE GARBAGE");
+    EXPECT_EQ(Exchange(), -1);
+    drawer.Expect("MODE SILENT");
+    EXPECT_EQ(Exchange(), -1);
+    drawer.Expect("MODE NORMAL");
+    // The scripted answers come one per request, in order.
+    drawer.Expect("SCRIPT 004142 1F19 191F -");
+    EXPECT_EQ(Exchange(), -1);
+    EXPECT_EQ(Exchange(), 1);
+    EXPECT_EQ(Exchange(), 0);
+    EXPECT_EQ(Exchange(), -1);
+    EXPECT_EQ(Exchange(), 0); // script used up: normal answers again
+}
+
+TEST_F(SerialChannel, ReadWithNothingSentReturnsPromptlyWithNoAnswer) {
+    ASSERT_TRUE(Open());
+    auto start = Clock::now();
+    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+    // Bounded by the read time-outs, not by a missing answer.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 2000);
+}
+
+TEST_F(SerialChannel, OpenPortRefusesWhileAPortIsHeldAndLeavesItWorking) {
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(Open());
+    EXPECT_TRUE(drawer_->PortIsOpen());
+    EXPECT_EQ(Exchange(), 0);
+}
+
+TEST_F(SerialChannel, NamesWithoutAValidNumberAreRefusedBeforeAnySystemCall) {
+    for (const wchar_t* name : {L"COM0", L"COM256", L"", L"LPT1", L"\\\\.\\VXCR3\\", L"COM-1"}) {
+        SetLastError(0xBEEF);
+        EXPECT_FALSE(drawer_->OpenPort(name, 9600)) << "name length " << wcslen(name);
+        // A failed CreateFile would have replaced the last error.
+        EXPECT_EQ(GetLastError(), 0xBEEFu);
+        EXPECT_FALSE(drawer_->PortIsOpen());
+    }
+    EXPECT_FALSE(drawer_->SendStatusRequest());
+    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+}
+
+TEST_F(SerialChannel, PortHeldElsewhereCannotBeOpened) {
+    drawer.Expect("UNAVAILABLE");
+    EXPECT_FALSE(Open());
+    EXPECT_FALSE(drawer_->PortIsOpen());
+    drawer.Expect("AVAILABLE");
+    EXPECT_TRUE(Open());
+}
+
+TEST_F(SerialChannel, UnpluggedDrawerFailsTheRequestAndComesBackWhenPluggedIn) {
+    ASSERT_TRUE(Open());
+    drawer.Expect("UNPLUG");
+    EXPECT_FALSE(drawer_->SendStatusRequest());
+    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+    drawer.Expect("PLUG");
+    // The old handle stays dead; a fresh open reaches the new line.
+    ComPtr<IDispatch> other = NewServiceObject();
+    CCashDrawer* fresh = CCashDrawer::FromDispatch(other.get());
+    ASSERT_TRUE(fresh->OpenPort(drawer.PortName(), 9600));
+    ASSERT_TRUE(fresh->SendStatusRequest());
+    drawer.Expect("WAITRX 4 5000");
+}
+
+TEST(ClosingRule, PausesBeforeClosingAnOpenPortAndNotOtherwise) {
+    VirtualDrawer drawer;
+    drawer.Reset();
+    CSerialPort port;
+    auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 100);
+
+    ASSERT_TRUE(port.Open(drawer.ComNumber(), 9600));
+    start = Clock::now();
+    port.Close();
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 95);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPortOpen, OutOfRangeNumbersNeverReachTheSystem) {
+    CSerialPort port;
+    for (long n : {0L, -1L, 256L, 100000L}) {
+        SetLastError(0xBEEF);
+        EXPECT_FALSE(port.Open(n, 9600));
+        EXPECT_EQ(GetLastError(), 0xBEEFu);
+        EXPECT_FALSE(port.IsOpen());
+    }
+    EXPECT_FALSE(port.SetTimeouts());
+}
+
+} // namespace
+} // namespace vtx::test

@@ -1,0 +1,194 @@
+// Property reads and writes by index, and the device's "Port" value.
+#include "DeviceRegistry.h"
+#include "FakeControlObject.h"
+#include "ServiceObject.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vtx::test {
+namespace {
+
+class Properties : public ::testing::Test {
+protected:
+    void SetUp() override {
+        device.SetPort(L"COM200");
+        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    }
+    long Get(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    void Set(long pidx, long value) {
+        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(pidx), Long(value)});
+    }
+    std::wstring Text(long pidx) { return CallText(so.get(), dispid::GetPropertyString, {Long(pidx)}); }
+    void Fail() { EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(-7)}), 106); }
+
+    DeviceKey device{UniqueDeviceName(L"VX-PROP")};
+    FakeControlObject co;
+    ComPtr<IDispatch> so = NewServiceObject();
+};
+
+TEST_F(Properties, NumbersAnswerTheirDefaultsAfterOpenService) {
+    const std::vector<std::pair<long, long>> expected = {
+        {1, 0},     {3, 0},   {4, 0},   {6, 0},   {7, 0},   {8, 1012001}, {9, 2},    {11, 0},   {13, 0},
+        {14, 2000}, {501, 1}, {502, 1}, {503, 0}, {504, 0}, {505, 0},     {1501, 1}, {1502, 0}, {1001, 0}};
+    for (const auto& [pidx, value] : expected) {
+        EXPECT_EQ(Get(pidx), value) << "PIDX " << pidx;
+    }
+}
+
+TEST_F(Properties, ReadingResultCodeReturnsThePreviousCodeThenZero) {
+    Fail();
+    EXPECT_EQ(Get(6), 106);
+    EXPECT_EQ(Get(6), 0);
+}
+
+TEST_F(Properties, DrawerOpenedReadLeavesResultCodeAlone) {
+    Fail();
+    EXPECT_EQ(Get(1001), 0);
+    EXPECT_EQ(Get(6), 106);
+}
+
+TEST_F(Properties, UnknownNumericIndexesAreIllegal) {
+    for (long pidx : {2L, 5L, 10L, 12L, 0L, -1L, 1000001L}) {
+        EXPECT_EQ(Get(pidx), 106) << "PIDX " << pidx;
+        EXPECT_EQ(Get(6), 106);
+    }
+}
+
+TEST_F(Properties, ClosedObjectAnswers101ForEveryNumber) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    EXPECT_EQ(Get(9), 101);
+    EXPECT_EQ(Get(1001), 101);
+    ComPtr<IDispatch> fresh = NewServiceObject();
+    EXPECT_EQ(CallLong(fresh.get(), dispid::GetPropertyNumber, {Long(9)}), 101);
+}
+
+TEST_F(Properties, WritableNumbersKeepTheirValue) {
+    Set(11, 5);
+    EXPECT_EQ(Get(6), 0);
+    EXPECT_EQ(Get(11), 5);
+    Set(13, 1);
+    EXPECT_EQ(Get(6), 0);
+    EXPECT_EQ(Get(13), 1);
+    Set(4, 1);
+    EXPECT_EQ(Get(4), 1);
+    Set(4, 0x10001); // low 16 bits decide the freeze; the number is kept as given
+    EXPECT_EQ(Get(4), 0x10001);
+    Set(4, 0);
+    EXPECT_EQ(Get(4), 0);
+}
+
+TEST_F(Properties, WritingResultCodesClearsThem) {
+    Fail();
+    Set(6, 55);
+    EXPECT_EQ(Get(6), 0);
+    Fail();
+    Set(7, 55);
+    EXPECT_EQ(Get(6), 0);
+    EXPECT_EQ(Get(7), 0);
+}
+
+TEST_F(Properties, ReadOnlyNumbersAreRefusedWith111AndKept) {
+    Set(1, 1); // Claimed
+    EXPECT_EQ(Get(6), 111);
+    EXPECT_EQ(Get(1), 0);
+    Set(9, 4);
+    EXPECT_EQ(Get(6), 111);
+    EXPECT_EQ(Get(9), 2);
+}
+
+TEST_F(Properties, StringsAnswerOnAClosedObjectToo) {
+    ComPtr<IDispatch> fresh = NewServiceObject();
+    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000003)}), L"Veltrix.OPOS.CashDrawer");
+    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000002)}),
+              L"Veltrix Works OPOS CashDrawer");
+    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000004)}), L"1012001");
+    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000001)}), L"");
+}
+
+TEST_F(Properties, UnknownStringIndexAnswersErrorText) {
+    EXPECT_EQ(Text(9), L"[Error]");
+    EXPECT_EQ(Get(6), 106);
+    EXPECT_EQ(Text(1000003), L"Veltrix.OPOS.CashDrawer");
+    EXPECT_EQ(Get(6), 0);
+}
+
+TEST_F(Properties, NoStringIsWritable) {
+    Arg text(vtx::test::Text(L"x"));
+    CallVoid(so.get(), dispid::SetPropertyString, {Long(1000001), text.v()});
+    EXPECT_EQ(Get(6), 106);
+    EXPECT_EQ(Text(1000001), L"");
+}
+
+TEST_F(Properties, OpenServiceResetsWhatAnEarlierSessionChanged) {
+    Set(11, 3);
+    Set(13, 1);
+    Fail();
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    EXPECT_EQ(Get(11), 0);
+    EXPECT_EQ(Get(13), 0);
+    EXPECT_EQ(Get(6), 0);
+}
+
+// The port name as the service object read it: the object's own view.
+class PortValue : public ::testing::Test {
+protected:
+    std::wstring Read() {
+        CCashDrawerProperties props;
+        EXPECT_TRUE(props.ReadRegistry(device.Path()));
+        return props.m_strPortName;
+    }
+    DeviceKey device{UniqueDeviceName(L"VX-PORT")};
+};
+
+TEST_F(PortValue, TextWithoutTerminatingNulReadsBackWhole) {
+    const wchar_t com3[] = {L'C', L'O', L'M', L'3'};
+    device.SetRaw(L"Port", REG_SZ, com3, sizeof(com3));
+    EXPECT_EQ(Read(), L"COM3");
+}
+
+TEST_F(PortValue, TextStopsAtTheFirstNul) {
+    const wchar_t value[] = L"COM4\0junk";
+    device.SetRaw(L"Port", REG_SZ, value, sizeof(value));
+    EXPECT_EQ(Read(), L"COM4");
+}
+
+TEST_F(PortValue, MissingWrongTypeOrOversizedValueLeavesNoName) {
+    CCashDrawerProperties props;
+    props.m_strPortName = L"COM9"; // from an earlier open
+    EXPECT_TRUE(props.ReadRegistry(device.Path()));
+    EXPECT_EQ(props.m_strPortName, L"");
+
+    DWORD number = 3;
+    device.SetRaw(L"Port", REG_DWORD, &number, sizeof(number));
+    EXPECT_EQ(Read(), L"");
+
+    std::wstring huge(600, L'7');
+    device.SetRaw(L"Port", REG_SZ, huge.c_str(), static_cast<DWORD>(huge.size() * sizeof(wchar_t)));
+    EXPECT_EQ(Read(), L"");
+
+    const char odd[] = {'C', 0, 'O', 0, 'M', 0, '5', 0, 'X'};
+    device.SetRaw(L"Port", REG_SZ, odd, sizeof(odd)); // a stray last byte is not half a character
+    EXPECT_EQ(Read(), L"COM5");
+}
+
+TEST_F(PortValue, LongestNameThatFitsIsReadWhole) {
+    std::wstring longest(512, L'9');
+    device.SetRaw(L"Port", REG_SZ, longest.c_str(), static_cast<DWORD>(longest.size() * sizeof(wchar_t)));
+    EXPECT_EQ(Read(), longest);
+}
+
+TEST_F(PortValue, MissingKeyStores104AndKeepsTheName) {
+    CCashDrawerProperties props;
+    props.m_strPortName = L"COM9";
+    EXPECT_FALSE(
+        props.ReadRegistry(std::wstring(kCashDrawerClassKey) + L"\\" + UniqueDeviceName(L"VX-GONE")));
+    EXPECT_EQ(props.ResultCode, 104);
+    EXPECT_EQ(props.m_strPortName, L"COM9");
+}
+
+} // namespace
+} // namespace vtx::test

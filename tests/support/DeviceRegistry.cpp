@@ -1,0 +1,70 @@
+#include "DeviceRegistry.h"
+
+#include "service/CashDrawerProperties.h"
+#include "win32/UniqueRegKey.h"
+
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace vtx::test {
+
+namespace {
+using NtSetValueKeyFn = LONG(NTAPI*)(HANDLE, PUNICODE_STRING, ULONG, ULONG, PVOID, ULONG);
+
+UniqueRegKey OpenDevice(const std::wstring& path) {
+    UniqueRegKey key;
+    LSTATUS rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                 key.put(), nullptr);
+    EXPECT_EQ(rc, ERROR_SUCCESS) << "cannot create HKLM\\" << std::string(path.begin(), path.end());
+    return key;
+}
+} // namespace
+
+DeviceKey::DeviceKey(std::wstring name) : m_name(std::move(name)) {
+    OpenDevice(Path());
+}
+
+DeviceKey::~DeviceKey() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, Path().c_str());
+}
+
+std::wstring DeviceKey::Path() const {
+    return std::wstring(kCashDrawerClassKey) + L"\\" + m_name;
+}
+
+void DeviceKey::SetPort(const std::wstring& port) {
+    UniqueRegKey key = OpenDevice(Path());
+    DWORD bytes = static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t));
+    ASSERT_EQ(
+        RegSetValueExW(key.get(), L"Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()), bytes),
+        ERROR_SUCCESS);
+}
+
+void DeviceKey::SetRaw(const std::wstring& value, DWORD type, const void* data, DWORD bytes) {
+    UniqueRegKey key = OpenDevice(Path());
+    // RegSetValueEx under Wine appends a NUL to text values; ntdll stores what it is given.
+    auto setValue = reinterpret_cast<NtSetValueKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetValueKey")));
+    ASSERT_NE(setValue, nullptr);
+    UNICODE_STRING name;
+    name.Buffer = const_cast<PWSTR>(value.c_str());
+    name.Length = static_cast<USHORT>(value.size() * sizeof(wchar_t));
+    name.MaximumLength = name.Length;
+    ASSERT_EQ(setValue(key.get(), &name, 0, type, const_cast<void*>(data), bytes), 0);
+}
+
+void DeviceKey::DeleteValue(const std::wstring& value) {
+    UniqueRegKey key = OpenDevice(Path());
+    RegDeleteValueW(key.get(), value.c_str());
+}
+
+std::wstring UniqueDeviceName(const wchar_t* stem) {
+    static std::atomic<int> counter{0};
+    return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter);
+}
+
+} // namespace vtx::test

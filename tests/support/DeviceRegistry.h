@@ -1,0 +1,33 @@
+#pragma once
+// Creates a logical device's registry key for a test and removes it again.
+#include <windows.h>
+
+#include <string>
+
+namespace vtx::test {
+
+class DeviceKey {
+public:
+    // HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer\<name>, with no values.
+    explicit DeviceKey(std::wstring name);
+    ~DeviceKey();
+    DeviceKey(const DeviceKey&) = delete;
+    DeviceKey& operator=(const DeviceKey&) = delete;
+
+    const std::wstring& Name() const { return m_name; }
+    std::wstring Path() const;
+
+    void SetPort(const std::wstring& port);
+    // Stores exactly these bytes, with no terminating NUL added (as Windows
+    // keeps a value written without one).
+    void SetRaw(const std::wstring& value, DWORD type, const void* data, DWORD bytes);
+    void DeleteValue(const std::wstring& value);
+
+private:
+    std::wstring m_name;
+};
+
+// A device name no key exists for.
+std::wstring UniqueDeviceName(const wchar_t* stem);
+
+} // namespace vtx::test

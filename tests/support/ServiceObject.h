@@ -1,0 +1,28 @@
+#pragma once
+// A fresh service object, reached through IDispatch as a Control Object would.
+#include "Dispatch.h"
+#include "com/ComPtr.h"
+#include "service/CashDrawer.h"
+#include "service/DispatchTable.h"
+
+#include <gtest/gtest.h>
+
+namespace vtx::test {
+
+inline ComPtr<IDispatch> NewServiceObject() {
+    ComPtr<IDispatch> so;
+    EXPECT_EQ(CCashDrawer::Create(IID_IDispatch, so.put_void()), S_OK);
+    return so;
+}
+
+inline long OpenService(IDispatch* so, const std::wstring& device, IDispatch* controlObject) {
+    Arg cls(Text(L"CashDrawer"));
+    Arg name(Text(device.c_str()));
+    return CallLong(so, dispid::OpenService, {cls.v(), name.v(), Disp(controlObject)});
+}
+
+inline long ResultCode(IDispatch* so) {
+    return CallLong(so, dispid::GetPropertyNumber, {Long(6)});
+}
+
+} // namespace vtx::test
