@@ -65,9 +65,19 @@ _ensure_xvfb() {
 }
 
 _ensure_keepalive() {
-    _pid_alive "$VTX_STATE/keepalive.pid" && return 0
+    _pid_alive "$VTX_STATE/keepalive.pid" && [ -f "$VTX_STATE/keepalive.ready" ] && return 0
     [ -f "$VTX_KEEPALIVE" ] || return 0
-    _detach "$VTX_STATE/keepalive.pid" "$VTX_LOADER" "$VTX_KEEPALIVE"
+    rm -f "$VTX_STATE/keepalive.ready"
+    _detach "$VTX_STATE/keepalive.pid" "$VTX_LOADER" "$VTX_KEEPALIVE" "Z:${VTX_STATE//\//\\}\\keepalive.ready"
+    # Until it is warm, a test program could be the one that starts Wine's
+    # desktop and services, which would then hold that test's output pipes.
+    for _ in $(seq 1 1200); do
+        [ -f "$VTX_STATE/keepalive.ready" ] && return 0
+        _pid_alive "$VTX_STATE/keepalive.pid" || break
+        sleep 0.05
+    done
+    echo "wine-env: the keep-alive program did not come up" >&2
+    return 1
 }
 
 wine_env_ensure() {
@@ -111,6 +121,7 @@ wine_env_stop() {
     _stop_pid "$VTX_STATE/vdrawer.pid"
     rm -f "$VTX_STATE/vdrawer.port"
     _stop_pid "$VTX_STATE/keepalive.pid"
+    rm -f "$VTX_STATE/keepalive.ready"
     if _pid_alive "$VTX_STATE/wineserver.pid"; then
         "$VTX_WINESERVER" -k 2>/dev/null || true
     fi

@@ -17,7 +17,12 @@ bool CCashDrawer::OpenPort(const std::wstring& portName, unsigned long baudRate)
         if (!m_serialPort.Open(number, baudRate)) {
             return false;
         }
-        return m_serialPort.SetTimeouts();
+        if (!m_serialPort.SetTimeouts()) {
+            return false;
+        }
+        // Whatever path opened it, the port is no longer waiting for a reopen.
+        m_bReopenPort = false;
+        return true;
     } catch (...) {
         return false;
     }

@@ -4,10 +4,41 @@
 
 namespace vtx {
 
-// Enabling needs the status monitor and event delivery, which are not built
-// yet: refuse rather than pretend the device works.
-long CCashDrawer::EnableDevice(bool) {
-    return StoreResult(opos::OPOS_E_FAILURE);
+namespace {
+constexpr int kEnableOpenAttempts = 5;
+constexpr DWORD kMonitorStopLimitMs = 1000;
+} // namespace
+
+long CCashDrawer::EnableDevice(bool enable) {
+    bool openedHere = false;
+    if (enable && !m_properties.IsClaimed() && !m_properties.IsEnabled()) {
+        for (int i = 0; i < kEnableOpenAttempts && !openedHere; ++i) {
+            openedHere = OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate);
+        }
+        if (!openedHere) {
+            return StoreResult(opos::OPOS_E_FAILURE);
+        }
+    }
+    if (enable && !m_statusThread.IsRunning()) {
+        if (!m_statusThread.Start(&CCashDrawer::StatusThreadProc, this)) {
+            // Without a monitor the device would be "enabled" but never report.
+            if (openedHere) {
+                m_serialPort.Close();
+            }
+            return StoreResult(opos::OPOS_E_FAILURE);
+        }
+    }
+    if (!enable && m_statusThread.IsRunning()) {
+        m_statusThread.Stop(kMonitorStopLimitMs);
+    }
+    if (!enable && !m_properties.IsClaimed()) {
+        m_serialPort.Close();
+    }
+    m_properties.SetFlag(FLAG_ENABLED, enable);
+    if (enable) {
+        m_properties.PowerState = opos::OPOS_PS_UNKNOWN;
+    }
+    return StoreResult(opos::OPOS_SUCCESS);
 }
 
 } // namespace vtx

@@ -1,21 +1,69 @@
+// OpenDrawer and WaitForDrawerClose. Both run on the Control Object's thread
+// and share the port with the status monitor through the port mutex.
 #include "service/CashDrawer.h"
 
+#include "device/DrawerProtocol.h"
+#include "device/Speaker.h"
 #include "service/OposConstants.h"
 
 namespace vtx {
 
 using namespace opos;
 
+namespace {
+// An answered exchange never takes less; polls of a dead port are spaced as much.
+constexpr DWORD kMinPollSpacingMs = 50;
+
+long ClassifyWriteFailure(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BAD_COMMAND:
+        return OPOS_E_NOHARDWARE;
+    default:
+        return OPOS_E_FAILURE;
+    }
+}
+} // namespace
+
+bool CCashDrawer::ReopenDroppedPort() {
+    MutexLock lock(m_hPortMutex.get());
+    if (!m_bReopenPort) {
+        return true;
+    }
+    // Another path (re-enabling, Release then Claim) may have opened it already.
+    if (m_serialPort.IsOpen()) {
+        m_bReopenPort = false;
+        return true;
+    }
+    return OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate);
+}
+
 void CCashDrawer::OpenDrawer() {
     if (!m_properties.IsOpen() || !m_properties.IsEnabled()) {
         StoreResult(OPOS_E_ILLEGAL);
         return;
     }
-    // Unreachable until enabling exists.
-    StoreResult(OPOS_E_FAILURE);
+    if (!ReopenDroppedPort()) {
+        StoreResult(OPOS_E_NOHARDWARE);
+        return;
+    }
+
+    MutexLock lock(m_hPortMutex.get());
+    if (!m_serialPort.IsOpen()) {
+        // Dropped between the two steps: there is no drawer to talk to.
+        SetLastError(ERROR_INVALID_HANDLE);
+    } else if (m_serialPort.Write(drawer::kOpenCommand, sizeof(drawer::kOpenCommand))) {
+        StoreResult(OPOS_SUCCESS);
+        return;
+    }
+    StoreResult(ClassifyWriteFailure(GetLastError()));
+    m_serialPort.Close();
+    m_bReopenPort = true;
 }
 
-void CCashDrawer::WaitForDrawerClose(long, long, long, long) {
+void CCashDrawer::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
+                                     long beepDelay) {
     if (!m_properties.IsOpen()) {
         StoreResult(OPOS_E_ILLEGAL);
         return;
@@ -24,7 +72,45 @@ void CCashDrawer::WaitForDrawerClose(long, long, long, long) {
         StoreResult(OPOS_E_DISABLED);
         return;
     }
-    StoreResult(OPOS_E_FAILURE);
+    ISpeaker& speaker = Speaker();
+    // Taken as open until the drawer answers otherwise.
+    m_properties.DrawerOpened = 1;
+    const DWORD start = speaker.TickCount();
+
+    auto poll = [this] {
+        DWORD began = GetTickCount();
+        bool answered = false;
+        bool open = QueryDrawerState(m_properties.DrawerOpened != 0, &answered);
+        m_properties.DrawerOpened = open ? 1 : 0;
+        if (!answered) {
+            // A drawer that stopped answering: try for the port again, and
+            // never poll a dead line faster than a live one is polled.
+            ReopenDroppedPort();
+            DWORD spent = GetTickCount() - began;
+            if (spent < kMinPollSpacingMs) {
+                Sleep(kMinPollSpacingMs - spent);
+            }
+        }
+        return open;
+    };
+
+    // Quiet phase: the drawer may stay open for beepTimeout ms (unsigned, so
+    // a negative timeout never beeps) before the speaker starts.
+    bool open;
+    do {
+        open = poll();
+    } while (open && speaker.TickCount() - start < static_cast<DWORD>(beepTimeout));
+
+    // Negative tone or pause values would be taken as days of sound or silence.
+    bool sound = beepFrequency >= 0 && beepDuration >= 0 && beepDelay >= 0;
+    while (open) {
+        open = poll();
+        if (sound) {
+            speaker.Beep(static_cast<DWORD>(beepFrequency), static_cast<DWORD>(beepDuration));
+            speaker.Pause(static_cast<DWORD>(beepDelay));
+        }
+    }
+    StoreResult(OPOS_SUCCESS);
 }
 
 } // namespace vtx

@@ -1,10 +1,120 @@
 #include "events/EventInterface.h"
 
+#include "service/CashDrawer.h"
+
+#include <new>
+
 namespace vtx {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VTXCashDrawerEventWindow";
+constexpr DWORD kWindowThreadStopLimitMs = 5000;
+
+HINSTANCE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+    return module;
+}
+
+} // namespace
 
 CEventInterface::~CEventInterface() {
     if (m_dispatchThread.IsRunning()) {
-        m_dispatchThread.Stop(5000);
+        m_dispatchThread.Stop(kWindowThreadStopLimitMs);
+    }
+    if (m_hWnd != nullptr) {
+        ReleasePendingMessages();
+        DestroyWindow(m_hWnd);
+        // Fails while another object's window still uses the class; the last one removes it,
+        // so an unloaded library leaves no class pointing into it.
+        UnregisterClassW(kWindowClass, ThisModule());
+    }
+}
+
+void CEventInterface::CreateEventWindow(CCashDrawer* owner) {
+    m_pOwner = owner;
+    if (m_hWnd != nullptr) {
+        return;
+    }
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &CEventInterface::WindowProc;
+    wc.hInstance = ThisModule();
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc); // already registered by another object: fine
+    m_hWnd =
+        CreateWindowExW(0, kWindowClass, L"EventInterfaceWindow", WS_CHILD, 0, 0, 0, 0, GetDesktopWindow(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(EVENT_WINDOW_ID)), ThisModule(), this);
+}
+
+LRESULT CALLBACK CEventInterface::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<CEventInterface*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_COMMAND && self != nullptr && self->HandleCommand(wParam, lParam)) {
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+BOOL CEventInterface::HandleCommand(WPARAM wParam, LPARAM lParam) {
+    if (wParam != EVENT_COMMAND_ID) {
+        return FALSE;
+    }
+    auto* record = reinterpret_cast<COPOSEvent*>(lParam);
+    if (record == nullptr) {
+        return FALSE;
+    }
+    BOOL fired = FireEvent(record);
+    // The message's hold on the record ends here, however the firing went.
+    record->ReleaseHolder();
+    return fired;
+}
+
+BOOL CEventInterface::FireEvent(COPOSEvent* record) {
+    if (m_pOwner == nullptr) {
+        return FALSE;
+    }
+    IDispatch* controlObject = m_pOwner->ControlObject();
+    if (record->m_nKind == EVENT_KIND_STATUS_UPDATE && controlObject != nullptr) {
+        VARIANT arg;
+        VariantInit(&arg);
+        V_VT(&arg) = VT_I4;
+        V_I4(&arg) = static_cast<CStatusUpdateEvent*>(record)->m_nStatus;
+        DISPPARAMS params{&arg, nullptr, 1, 0};
+        HRESULT hr = controlObject->Invoke(m_pOwner->StatusUpdateDispid(), IID_NULL, LOCALE_USER_DEFAULT,
+                                           DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        if (FAILED(hr)) {
+            // Not signalled: the dispatch thread gives the record up after its hand-over limit.
+            return FALSE;
+        }
+    }
+    SetEvent(record->m_evDone.get());
+    return TRUE;
+}
+
+long CEventInterface::QueueStatusUpdate(long status) {
+    auto* record = new CStatusUpdateEvent(status);
+    ResetEvent(record->m_evDone.get());
+    {
+        CollectionLock lock(m_dispatchThread.m_events);
+        m_dispatchThread.m_events.Add(record);
+    }
+    SetEvent(m_dispatchThread.WakeEvent());
+    return 0;
+}
+
+void CEventInterface::ReleasePendingMessages() {
+    // Messages still queued for the window die with it; give back their records.
+    MSG msg;
+    while (PeekMessageW(&msg, m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+        if (msg.wParam == EVENT_COMMAND_ID && msg.lParam != 0) {
+            reinterpret_cast<COPOSEvent*>(msg.lParam)->ReleaseHolder();
+        }
     }
 }
 

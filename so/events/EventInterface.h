@@ -5,16 +5,50 @@ namespace vtx {
 
 class CCashDrawer;
 
-// Carries events from the worker threads to the Control Object's thread.
+inline constexpr UINT EVENT_COMMAND_ID = 1124;
+inline constexpr int EVENT_WINDOW_ID = 1463;
+inline constexpr DWORD EVENT_HANDOVER_LIMIT_MS = 500;
+
+// Carries events from the worker threads to the Control Object's thread: a
+// hidden window created on that thread, and the dispatch thread that posts
+// queued records to it one at a time.
 class CEventInterface {
 public:
     CEventInterface() = default;
     CEventInterface(const CEventInterface&) = delete;
     CEventInterface& operator=(const CEventInterface&) = delete;
+    // Stops a dispatch thread that still runs, then destroys the window.
+    // Runs on the window's thread.
     virtual ~CEventInterface();
+
+    // Records the owner; creates the window on the calling thread the first
+    // time only, so later OpenService calls reuse it.
+    void CreateEventWindow(CCashDrawer* owner);
+    HWND Window() const { return m_hWnd; }
+
+    // Called by the status monitor: queue a status update and wake the
+    // dispatch thread. Throws std::bad_alloc when no record can be made.
+    long QueueStatusUpdate(long status);
+
+    // The window's WM_COMMAND handling, on the window's thread.
+    BOOL HandleCommand(WPARAM wParam, LPARAM lParam);
+    BOOL FireEvent(COPOSEvent* record);
+
+    // Dispatch thread side.
+    void RunEventDispatch();
+    void DeliverQueuedEvents();
 
     CCashDrawer* m_pOwner = nullptr;
     CPOSEventDispatchThread m_dispatchThread;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void ReleasePendingMessages();
+
+    HWND m_hWnd = nullptr;
 };
+
+// Entry of the event dispatch thread; the argument is the CEventInterface.
+DWORD WINAPI EventDispatchThreadProc(LPVOID param);
 
 } // namespace vtx

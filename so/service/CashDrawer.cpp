@@ -98,7 +98,8 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
 
     // Without both callbacks the object still opens; its events reach nobody.
     BindControlObject(pDispatch);
-    // TODO(events): create the event window and start the dispatch thread.
+    m_eventInterface.CreateEventWindow(this);
+    m_eventInterface.m_dispatchThread.Start(&EventDispatchThreadProc, &m_eventInterface);
     return StoreResult(OPOS_SUCCESS);
 }
 

@@ -62,9 +62,18 @@ public:
     long BindControlObject(IDispatch* pDispatch);
     long EnableDevice(bool enable);
 
+    // One status exchange under the port mutex. Without an answer the port is
+    // dropped and lastKnown comes back; *answered tells which happened.
+    bool QueryDrawerState(bool lastKnown, bool* answered = nullptr);
+
     const CCashDrawerProperties& Properties() const { return m_properties; }
     IDispatch* ControlObject() const { return m_controlObject; }
+    DISPID StatusUpdateDispid() const { return m_dispidSOStatusUpdate; }
+    CEventInterface& EventInterface() { return m_eventInterface; }
     bool PortIsOpen() const { return m_serialPort.IsOpen(); }
+    bool ReopenPending() const { return m_bReopenPort; }
+    bool StatusMonitorRunning() const { return m_statusThread.IsRunning(); }
+    bool EventDispatchRunning() const { return m_eventInterface.m_dispatchThread.IsRunning(); }
 
 private:
     CCashDrawer();
@@ -73,6 +82,10 @@ private:
     CCashDrawer& operator=(const CCashDrawer&) = delete;
 
     void OnFinalRelease();
+    static DWORD WINAPI StatusThreadProc(LPVOID param);
+    void MonitorStatus();
+    // The reopen step of the drawer commands: true when the port is usable.
+    bool ReopenDroppedPort();
     long StoreResult(long code) {
         m_properties.StoreResult(code);
         return code;
@@ -115,7 +128,9 @@ private:
     XDispatch m_xDispatch{*this};
 
     UniqueHandle m_hPortMutex;
-    bool m_bReopenPort = false;
+    // Set when an exchange dropped the port; read and written under the port mutex
+    // by both threads, and atomic for the readers that look without it.
+    std::atomic<bool> m_bReopenPort{false};
     CCashDrawerProperties m_properties;
     // Only ever written on the Control Object's thread; Close sets it from
     // inside the message pump of a waiting Claim.

@@ -212,12 +212,5 @@ TEST_F(Lifecycle, FreezeEventsAnswersZeroInEveryStateAndStoresNothing) {
     EXPECT_EQ(ResultCode(so.get()), 106);
 }
 
-TEST_F(Lifecycle, EnablingIsRefusedUntilTheStatusMonitorExists) {
-    ASSERT_EQ(Open(), 0);
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
-    EXPECT_EQ(ResultCode(so.get()), 111);
-    EXPECT_EQ(Number(3), 0);
-}
-
 } // namespace
 } // namespace vtx::test

@@ -1,0 +1,35 @@
+// One status exchange with the drawer, as the monitor and WaitForDrawerClose make it.
+#include "service/CashDrawer.h"
+
+namespace vtx {
+
+namespace {
+constexpr DWORD kReplyPauseMs = 50;
+constexpr int kReplyReads = 5;
+} // namespace
+
+bool CCashDrawer::QueryDrawerState(bool lastKnown, bool* answered) {
+    if (answered != nullptr) {
+        *answered = false;
+    }
+    MutexLock lock(m_hPortMutex.get());
+    if (SendStatusRequest()) {
+        Sleep(kReplyPauseMs);
+        for (int i = 0; i < kReplyReads; ++i) {
+            int reply = ReadStatusReply();
+            if (reply >= 0) {
+                if (answered != nullptr) {
+                    *answered = true;
+                }
+                return reply == 1;
+            }
+            Sleep(kReplyPauseMs);
+        }
+    }
+    // No answer: drop the port, so the next open-drawer command starts with a reopen.
+    m_bReopenPort = true;
+    m_serialPort.Close();
+    return lastKnown;
+}
+
+} // namespace vtx

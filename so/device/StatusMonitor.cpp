@@ -1,0 +1,44 @@
+// The status monitor thread: polls the drawer every 1.5 s while the device is
+// enabled and queues a status update for each change between open and closed.
+#include "service/CashDrawer.h"
+
+#include "service/OposConstants.h"
+
+namespace vtx {
+
+namespace {
+constexpr DWORD kPollPauseMs = 1500;
+}
+
+DWORD WINAPI CCashDrawer::StatusThreadProc(LPVOID param) {
+    auto* self = static_cast<CCashDrawer*>(param);
+    try {
+        self->MonitorStatus();
+        return 0;
+    } catch (...) {
+        // Whoever waits for the stop must not wait in vain.
+        self->m_statusThread.SignalStopped();
+        return static_cast<DWORD>(-1);
+    }
+}
+
+void CCashDrawer::MonitorStatus() {
+    if (!m_statusThread.StopRequested()) {
+        for (;;) {
+            bool previous = m_properties.DrawerOpened != 0;
+            bool current = QueryDrawerState(previous);
+            m_properties.DrawerOpened = current ? 1 : 0;
+            if (current != previous) {
+                m_eventInterface.QueueStatusUpdate(current ? opos::CASH_SUE_DRAWEROPEN
+                                                           : opos::CASH_SUE_DRAWERCLOSED);
+            }
+            // The pause ends early on a stop request, so a stop never waits out the pause.
+            if (m_statusThread.WaitForStop(kPollPauseMs)) {
+                break;
+            }
+        }
+    }
+    m_statusThread.SignalStopped();
+}
+
+} // namespace vtx

@@ -1,0 +1,78 @@
+// The event dispatch thread: hands queued records to the event window one at
+// a time, so events fire on the Control Object's thread in queue order.
+#include "events/EventInterface.h"
+
+namespace vtx {
+
+DWORD WINAPI EventDispatchThreadProc(LPVOID param) {
+    auto* events = static_cast<CEventInterface*>(param);
+    try {
+        events->RunEventDispatch();
+        return 0;
+    } catch (...) {
+        // Whoever waits for the stop must not wait in vain.
+        events->m_dispatchThread.SignalStopped();
+        return static_cast<DWORD>(-1);
+    }
+}
+
+void CEventInterface::RunEventDispatch() {
+    CPOSEventDispatchThread& t = m_dispatchThread;
+    const HANDLE waits[] = {t.WakeEvent(), t.StopRequestEvent()};
+    // The flag is checked before each wait too: a hand-over wait may have
+    // consumed the stop request event already.
+    while (!t.StopRequested()) {
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (t.StopRequested()) {
+            break;
+        }
+        if (!t.m_bFrozen) {
+            DeliverQueuedEvents();
+        }
+    }
+    {
+        // The monitor may still be queuing while this thread ends.
+        CollectionLock lock(t.m_events);
+        t.m_events.RemoveAll();
+    }
+    t.SignalStopped();
+}
+
+void CEventInterface::DeliverQueuedEvents() {
+    CPOSEventDispatchThread& t = m_dispatchThread;
+    for (;;) {
+        COPOSEvent* record = nullptr;
+        {
+            CollectionLock lock(t.m_events);
+            if (t.m_events.Count() == 0) {
+                ResetEvent(t.WakeEvent());
+                return;
+            }
+            if (t.StopRequested() || t.m_bFrozen) {
+                return;
+            }
+            record = t.m_events.RemoveHead();
+        }
+
+        ResetEvent(record->m_evDone.get());
+        // The posted message holds the record too; the window lets go once it has handled it.
+        record->AddHolder();
+        if (m_hWnd == nullptr ||
+            !PostMessageW(m_hWnd, WM_COMMAND, EVENT_COMMAND_ID, reinterpret_cast<LPARAM>(record))) {
+            record->ReleaseHolder();
+        }
+        // A stop ends the wait at once: the record stays with its message.
+        const HANDLE waits[] = {record->m_evDone.get(), t.StopRequestEvent()};
+        WaitForMultipleObjects(2, waits, FALSE, EVENT_HANDOVER_LIMIT_MS);
+        record->ReleaseHolder();
+
+        CollectionLock lock(t.m_events);
+        if (t.m_events.Count() != 0) {
+            SetEvent(t.WakeEvent());
+        } else {
+            ResetEvent(t.WakeEvent());
+        }
+    }
+}
+
+} // namespace vtx

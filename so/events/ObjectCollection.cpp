@@ -1,0 +1,38 @@
+#include "events/ObjectCollection.h"
+
+namespace vtx {
+
+CObjectCollection::~CObjectCollection() {
+    RemoveAll();
+}
+
+BOOL CObjectCollection::RemoveAll() {
+    while (COPOSEvent* record = RemoveHead()) {
+        record->ReleaseHolder();
+    }
+    return TRUE;
+}
+
+COPOSEvent* CObjectCollection::RemoveHead() {
+    if (m_items.empty()) {
+        return nullptr;
+    }
+    COPOSEvent* head = m_items.front();
+    m_items.pop_front();
+    return head;
+}
+
+void CObjectCollection::Lock() const {
+    if (m_hMutex) {
+        // An abandoned mutex counts as taken.
+        WaitForSingleObject(m_hMutex.get(), INFINITE);
+    }
+}
+
+void CObjectCollection::Unlock() const {
+    if (m_hMutex) {
+        ReleaseMutex(m_hMutex.get());
+    }
+}
+
+} // namespace vtx

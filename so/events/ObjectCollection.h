@@ -1,0 +1,60 @@
+#pragma once
+#include "events/OPOSEvent.h"
+#include "win32/UniqueHandle.h"
+
+#include <cstddef>
+#include <deque>
+
+namespace vtx {
+
+// Ordered list of owned event records (head first) that a mutex can guard.
+// Add, RemoveHead and Count do not lock: their callers hold the lock.
+class CObjectCollection {
+public:
+    CObjectCollection() = default;
+    CObjectCollection(const CObjectCollection&) = delete;
+    CObjectCollection& operator=(const CObjectCollection&) = delete;
+    virtual ~CObjectCollection();
+
+    virtual bool IsKind(int kind) const { return kind == 0; }
+
+    // Drops every record; does not lock.
+    BOOL RemoveAll();
+    void Add(COPOSEvent* record) { m_items.push_back(record); }
+    // The oldest record, now the caller's; null when empty.
+    COPOSEvent* RemoveHead();
+    size_t Count() const { return m_items.size(); }
+
+    // Without a mutex the collection works unguarded.
+    void InstallMutex(UniqueHandle mutex) { m_hMutex = std::move(mutex); }
+    void Lock() const;
+    void Unlock() const;
+
+    int m_nKind = 0;
+
+private:
+    std::deque<COPOSEvent*> m_items;
+    UniqueHandle m_hMutex;
+};
+
+inline constexpr int COLLECTION_KIND_EVENTS = 4;
+
+// The event queue: one per service object.
+class CEventsCollection : public CObjectCollection {
+public:
+    bool IsKind(int kind) const override { return kind == COLLECTION_KIND_EVENTS; }
+};
+
+// Holds a collection's lock for a scope.
+class CollectionLock {
+public:
+    explicit CollectionLock(const CObjectCollection& c) : m_c(c) { m_c.Lock(); }
+    ~CollectionLock() { m_c.Unlock(); }
+    CollectionLock(const CollectionLock&) = delete;
+    CollectionLock& operator=(const CollectionLock&) = delete;
+
+private:
+    const CObjectCollection& m_c;
+};
+
+} // namespace vtx
