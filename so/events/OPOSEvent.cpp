@@ -2,7 +2,21 @@
 
 namespace vtx {
 
-COPOSEvent::COPOSEvent() : m_evDone(CreateAutoResetEvent()) {}
+namespace {
+std::atomic<long> g_live{0};
+}
+
+COPOSEvent::COPOSEvent() : m_evDone(CreateAutoResetEvent()) {
+    ++g_live;
+}
+
+COPOSEvent::~COPOSEvent() {
+    --g_live;
+}
+
+long COPOSEvent::LiveCount() {
+    return g_live.load();
+}
 
 void COPOSEvent::ReleaseHolder() {
     if (--m_holders == 0) {

@@ -1,0 +1,262 @@
+// OpenDrawer and WaitForDrawerClose against the virtual drawer, with the
+// speaker replaced so tones are counted rather than played.
+#include "DeviceRegistry.h"
+#include "FakeControlObject.h"
+#include "MessagePump.h"
+#include "ServiceObject.h"
+#include "VirtualDrawer.h"
+#include "device/Speaker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace vtx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+long MsSince(Clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+struct Tone {
+    DWORD frequency;
+    DWORD duration;
+};
+
+// Records tones and pauses without sound; the clock is the real one.
+class FakeSpeaker : public ISpeaker {
+public:
+    void Beep(DWORD frequency, DWORD durationMs) override {
+        std::lock_guard guard(m_lock);
+        m_tones.push_back({frequency, durationMs});
+        if (m_onTone) {
+            m_onTone(m_tones.size());
+        }
+    }
+    void Pause(DWORD ms) override {
+        ++m_pauses;
+        Sleep(ms > 20 ? 20 : ms);
+    }
+    DWORD TickCount() override { return GetTickCount(); }
+
+    std::vector<Tone> Tones() {
+        std::lock_guard guard(m_lock);
+        return m_tones;
+    }
+    std::function<void(size_t)> m_onTone;
+    std::atomic<int> m_pauses{0};
+
+private:
+    std::mutex m_lock;
+    std::vector<Tone> m_tones;
+};
+
+class DrawerCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetSpeakerForTesting(&speaker);
+        drawer.Reset();
+        device.SetPort(drawer.PortName());
+        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    }
+    void TearDown() override {
+        CallLong(so.get(), dispid::Close);
+        so.reset();
+        SetSpeakerForTesting(nullptr);
+    }
+    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Enable(long value) {
+        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
+        return Number(6);
+    }
+    long OpenDrawer() {
+        CallVoid(so.get(), dispid::OpenDrawer);
+        return Number(6);
+    }
+    long Wait(long timeout, long frequency, long duration, long delay) {
+        CallVoid(so.get(), dispid::WaitForDrawerClose,
+                 {Long(timeout), Long(frequency), Long(duration), Long(delay)});
+        return Number(6);
+    }
+    int Requests() {
+        std::string stats = drawer.Expect("STATS");
+        size_t at = stats.find("requests=");
+        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
+    }
+    // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
+    void DropPortBySilence() {
+        drawer.Expect("MODE SILENT");
+        ASSERT_TRUE(PumpUntil([this] { return !object->PortIsOpen(); }, 15000));
+    }
+
+    FakeSpeaker speaker;
+    VirtualDrawer drawer;
+    DeviceKey device{UniqueDeviceName(L"VX-CMD")};
+    FakeControlObject co;
+    ComPtr<IDispatch> so = NewServiceObject();
+    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+};
+
+TEST_F(DrawerCommands, OpenDrawerWritesExactlyTheOpenCommand) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Received();
+    drawer.Expect("MODE SILENT"); // keep status polls out of the way... they are still logged
+    EXPECT_EQ(OpenDrawer(), 0);
+    drawer.Expect("WAITRX 4 5000");
+    std::string rx = drawer.Received();
+    EXPECT_NE(rx.find("1C 1E 11 13"), std::string::npos) << rx;
+    EXPECT_TRUE(drawer.IsOpen());
+    // OpenDrawer itself does not touch DrawerOpened: the monitor reports it.
+    EXPECT_EQ(Number(1001), 0);
+}
+
+TEST_F(DrawerCommands, OpenDrawerNeedsAnOpenEnabledDeviceButNoClaim) {
+    EXPECT_EQ(OpenDrawer(), 106);
+    ASSERT_EQ(Enable(1), 0); // enabled, not claimed
+    drawer.Received();
+    EXPECT_EQ(OpenDrawer(), 0);
+    drawer.Expect("WAITRX 4 5000");
+    EXPECT_TRUE(drawer.IsOpen());
+}
+
+TEST_F(DrawerCommands, OpenDrawerAfterADroppedPortReopensItOrReports107) {
+    ASSERT_EQ(Enable(1), 0);
+    DropPortBySilence();
+    ASSERT_FALSE(object->PortIsOpen());
+    ASSERT_TRUE(object->ReopenPending());
+
+    drawer.Expect("UNAVAILABLE");
+    drawer.Received();
+    EXPECT_EQ(OpenDrawer(), 107);
+    EXPECT_TRUE(object->ReopenPending());
+    EXPECT_EQ(OpenDrawer(), 107); // and tries again next time
+    drawer.Expect("AVAILABLE");
+    drawer.Expect("MODE NORMAL");
+    EXPECT_EQ(OpenDrawer(), 0);
+    EXPECT_FALSE(object->ReopenPending());
+    EXPECT_TRUE(drawer.IsOpen());
+}
+
+TEST_F(DrawerCommands, FailedWriteClosesThePortAndTheNextCommandReopens) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("UNPLUG");
+    // The line is gone: the write fails (not-ready), which is no "no hardware" code.
+    long code = OpenDrawer();
+    EXPECT_TRUE(code == 111 || code == 107) << code;
+    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_TRUE(object->ReopenPending());
+    drawer.Expect("PLUG");
+    EXPECT_EQ(OpenDrawer(), 0);
+    EXPECT_TRUE(drawer.IsOpen());
+}
+
+TEST_F(DrawerCommands, PortReopenedElsewhereDoesNotLeaveOpenDrawerFailing) {
+    ASSERT_EQ(Enable(1), 0);
+    DropPortBySilence();
+    drawer.Expect("MODE NORMAL");
+    // Re-enabling opens the port again by another path.
+    ASSERT_EQ(Enable(0), 0);
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_TRUE(object->PortIsOpen());
+    EXPECT_EQ(OpenDrawer(), 0);
+    EXPECT_TRUE(drawer.IsOpen());
+    // And Release followed by Claim.
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 111); // port held by the enabled device
+    ASSERT_EQ(Enable(0), 0);
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    DropPortBySilence();
+    drawer.Expect("MODE NORMAL");
+    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_EQ(OpenDrawer(), 0);
+}
+
+TEST_F(DrawerCommands, WaitRefusesByState) {
+    ComPtr<IDispatch> closed = NewServiceObject();
+    CallVoid(closed.get(), dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)});
+    EXPECT_EQ(CallLong(closed.get(), dispid::GetPropertyNumber, {Long(6)}), 101); // closed: reads answer 101
+    EXPECT_EQ(Wait(0, 800, 100, 100), 105);
+}
+
+TEST_F(DrawerCommands, WaitWithTheDrawerClosedPollsOnceWithoutATone) {
+    ASSERT_EQ(Enable(1), 0);
+    CallLong(so.get(), dispid::Release); // not claimed: fine either way
+    int before = Requests();
+    EXPECT_EQ(Wait(1000, 800, 100, 100), 0);
+    EXPECT_GE(Requests() - before, 1);
+    EXPECT_TRUE(speaker.Tones().empty());
+    EXPECT_EQ(Number(1001), 0);
+}
+
+TEST_F(DrawerCommands, WaitWithZeroTimeoutBeepsUntilTheDrawerIsPushedShut) {
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("OPEN");
+    speaker.m_onTone = [this](size_t count) {
+        if (count == 3) {
+            VirtualDrawer().Expect("CLOSE");
+        }
+    };
+    EXPECT_EQ(Wait(0, 880, 120, 40), 0);
+    auto tones = speaker.Tones();
+    // The pass that found the drawer shut still sounds its tone.
+    ASSERT_EQ(tones.size(), 4u);
+    EXPECT_EQ(tones[0].frequency, 880u);
+    EXPECT_EQ(tones[0].duration, 120u);
+    EXPECT_EQ(speaker.m_pauses.load(), 4);
+    EXPECT_EQ(Number(1001), 0);
+}
+
+TEST_F(DrawerCommands, WaitStaysQuietDuringTheGracePeriod) {
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("AUTOCLOSE 600");
+    drawer.Expect("OPEN");
+    auto start = Clock::now();
+    EXPECT_EQ(Wait(5000, 880, 120, 40), 0);
+    EXPECT_GE(MsSince(start), 500);
+    EXPECT_TRUE(speaker.Tones().empty());
+}
+
+TEST_F(DrawerCommands, NegativeToneValuesSoundNothingAndDoNotHang) {
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("AUTOCLOSE 700");
+    drawer.Expect("OPEN");
+    auto start = Clock::now();
+    EXPECT_EQ(Wait(0, 880, 100, -1), 0);
+    EXPECT_LT(MsSince(start), 10000);
+    EXPECT_TRUE(speaker.Tones().empty());
+    EXPECT_EQ(speaker.m_pauses.load(), 0);
+}
+
+TEST_F(DrawerCommands, WaitOnASilentDrawerKeepsPacedAndEndsWhenItAnswersClosed) {
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("OPEN");
+    drawer.Expect("MODE SILENT");
+    speaker.m_onTone = [this](size_t count) {
+        if (count == 2) {
+            VirtualDrawer d;
+            d.Expect("MODE NORMAL");
+            d.Expect("CLOSE");
+        }
+    };
+    int before = Requests();
+    auto start = Clock::now();
+    EXPECT_EQ(Wait(1500, 880, 50, 50), 0);
+    long spent = MsSince(start);
+    int polls = Requests() - before;
+    // Without pacing a dead port would be polled thousands of times a second.
+    EXPECT_LT(polls * 40, spent + 200) << polls << " polls in " << spent << " ms";
+    EXPECT_TRUE(object->PortIsOpen()); // reopened along the way
+    EXPECT_EQ(Number(1001), 0);
+}
+
+} // namespace
+} // namespace vtx::test

@@ -1,0 +1,251 @@
+// Enabling the device and the status monitor, against the virtual drawer.
+#include "DeviceRegistry.h"
+#include "FakeControlObject.h"
+#include "MessagePump.h"
+#include "ServiceObject.h"
+#include "VirtualDrawer.h"
+#include "events/OPOSEvent.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+namespace vtx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+long MsSince(Clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+class StatusMonitor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drawer.Reset();
+        device.SetPort(drawer.PortName());
+        forcedBefore = COPOSThread::ForcedStopCount();
+        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    }
+    void TearDown() override {
+        CallLong(so.get(), dispid::Close);
+        EXPECT_FALSE(object->StatusMonitorRunning());
+        EXPECT_FALSE(object->PortIsOpen());
+        so.reset();
+        // Normal operation never has to end a worker by force.
+        EXPECT_EQ(COPOSThread::ForcedStopCount(), forcedBefore);
+    }
+
+    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Enable(long value) {
+        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
+        return Number(6);
+    }
+    long Claim() { return CallLong(so.get(), dispid::Claim, {Long(0)}); }
+    std::vector<long> Statuses() const {
+        std::vector<long> out;
+        for (const StatusUpdate& u : co.Updates()) {
+            out.push_back(u.status);
+        }
+        return out;
+    }
+    // Pumps until the monitor has polled the drawer n more times.
+    bool PumpPolls(int n) {
+        int target = Requests() + n;
+        return PumpUntil([&] { return Requests() >= target; }, 15000);
+    }
+    int Requests() {
+        std::string stats = drawer.Expect("STATS");
+        size_t at = stats.find("requests=");
+        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
+    }
+
+    long forcedBefore = 0;
+    VirtualDrawer drawer;
+    DeviceKey device{UniqueDeviceName(L"VX-MON")};
+    FakeControlObject co;
+    ComPtr<IDispatch> so = NewServiceObject();
+    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+};
+
+TEST_F(StatusMonitor, OpenedDrawerIsReportedOnTheApplicationThread) {
+    ASSERT_EQ(Claim(), 0);
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_EQ(Number(3), 4);
+    EXPECT_EQ(Number(14), 2000);
+    ASSERT_TRUE(PumpPolls(1));
+    EXPECT_TRUE(co.Updates().empty()); // closed at the first poll: nothing to report
+
+    drawer.Expect("OPEN");
+    auto opened = Clock::now();
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
+    EXPECT_LT(MsSince(opened), 5000); // about 1.6 s by design; generous here
+    EXPECT_EQ(co.Updates()[0].status, 1);
+    EXPECT_EQ(co.Updates()[0].threadId, GetCurrentThreadId());
+    EXPECT_EQ(Number(1001), 1);
+
+    drawer.Expect("CLOSE");
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(Number(1001), 0);
+}
+
+TEST_F(StatusMonitor, DrawerOpenAtTheFirstPollIsReported) {
+    drawer.Expect("OPEN");
+    ASSERT_EQ(Enable(1), 0); // not claimed: enabling opens the port itself
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
+    EXPECT_EQ(Statuses(), std::vector<long>{1});
+}
+
+TEST_F(StatusMonitor, EnablingTwiceRunsOneMonitor) {
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_EQ(Number(14), 2000);
+    // One monitor polls once per 1.5 s; two would poll twice as often.
+    drawer.Expect("STATS");
+    ASSERT_TRUE(PumpPolls(1));
+    int before = Requests();
+    PumpFor(3200);
+    EXPECT_LE(Requests() - before, 3);
+}
+
+TEST_F(StatusMonitor, EnablingWithAnUnusablePortFailsAndStartsNothing) {
+    device.SetPort(L"LPT1");
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    EXPECT_EQ(Enable(1), 111);
+    EXPECT_EQ(Number(3), 0);
+    EXPECT_FALSE(object->StatusMonitorRunning());
+    EXPECT_FALSE(object->PortIsOpen());
+}
+
+TEST_F(StatusMonitor, AnyNonZeroNumberEnables) {
+    // Automation's True is -1.
+    ASSERT_EQ(Enable(-1), 0);
+    EXPECT_EQ(Number(3), 4);
+    EXPECT_TRUE(object->StatusMonitorRunning());
+    ASSERT_EQ(Enable(0), 0);
+    EXPECT_EQ(Number(3), 0);
+    EXPECT_FALSE(object->StatusMonitorRunning());
+}
+
+TEST_F(StatusMonitor, DisablingKeepsAClaimedPortAndClosesAnUnclaimedOne) {
+    ASSERT_EQ(Claim(), 0);
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_EQ(Enable(0), 0);
+    EXPECT_TRUE(object->PortIsOpen());
+    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_TRUE(object->PortIsOpen());
+    auto start = Clock::now();
+    ASSERT_EQ(Enable(0), 0);
+    EXPECT_GE(MsSince(start), 95); // the closing pause
+    EXPECT_FALSE(object->PortIsOpen());
+}
+
+TEST_F(StatusMonitor, StateAtReenableIsComparedWithTheStateAtDisable) {
+    ASSERT_EQ(Claim(), 0);
+    drawer.Expect("OPEN");
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
+    ASSERT_EQ(Enable(0), 0);
+    drawer.Expect("CLOSE");
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    // Closed at disable and at re-enable: nothing new.
+    ASSERT_EQ(Enable(0), 0);
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpPolls(1));
+    PumpFor(200);
+    EXPECT_EQ(co.Updates().size(), 2u);
+}
+
+TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {
+    ASSERT_EQ(Claim(), 0);
+    drawer.Expect("OPEN");
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
+    drawer.Expect("MODE SILENT");
+    drawer.Expect("CLOSE");
+    ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }));
+    EXPECT_TRUE(object->ReopenPending());
+    PumpFor(1600);
+    EXPECT_EQ(co.Updates().size(), 1u); // silence is not a change
+    EXPECT_EQ(Number(1001), 1);
+
+    // The next successful open-drawer command reopens the port; the first answered poll reports.
+    drawer.Expect("MODE NORMAL");
+    CallVoid(so.get(), dispid::OpenDrawer);
+    EXPECT_EQ(Number(6), 0);
+    EXPECT_TRUE(object->PortIsOpen());
+    EXPECT_FALSE(object->ReopenPending());
+    drawer.Expect("CLOSE"); // pushed shut again before the next poll
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+}
+
+TEST_F(StatusMonitor, UnpluggedAndReplugged) {
+    for (bool claimed : {true, false}) {
+        SCOPED_TRACE(claimed ? "claimed" : "not claimed");
+        drawer.Reset();
+        if (claimed) {
+            ASSERT_EQ(Claim(), 0);
+        }
+        ASSERT_EQ(Enable(1), 0);
+        ASSERT_TRUE(PumpPolls(1));
+        drawer.Expect("UNPLUG");
+        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }));
+        drawer.Expect("PLUG");
+        drawer.Expect("OPEN");
+        // The monitor never reopens by itself; the open-drawer command does.
+        CallVoid(so.get(), dispid::OpenDrawer);
+        EXPECT_EQ(Number(6), 0);
+        ASSERT_TRUE(PumpUntil([&] { return Number(1001) == 1; }));
+        ASSERT_EQ(Enable(0), 0);
+        if (claimed) {
+            ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+        }
+        EXPECT_FALSE(object->PortIsOpen());
+    }
+}
+
+TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromptly) {
+    ASSERT_EQ(Claim(), 0);
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpPolls(1));
+    auto start = Clock::now();
+    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_FALSE(object->StatusMonitorRunning());
+    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_EQ(Number(3), 0);
+    EXPECT_EQ(Number(1), 0);
+
+    ASSERT_EQ(Claim(), 0);
+    ASSERT_EQ(Enable(1), 0);
+    ASSERT_TRUE(PumpPolls(1));
+    start = Clock::now();
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_FALSE(object->StatusMonitorRunning());
+    EXPECT_FALSE(object->EventDispatchRunning());
+    EXPECT_FALSE(object->PortIsOpen());
+}
+
+TEST_F(StatusMonitor, ClaimFailsWhileEnablingWithoutAClaimHoldsThePort) {
+    ASSERT_EQ(Enable(1), 0);
+    EXPECT_EQ(Claim(), 111);
+    EXPECT_EQ(Number(1), 0);
+}
+
+TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
+    ASSERT_EQ(Enable(1), 0);
+    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
+    EXPECT_EQ(Number(6), 106);
+    EXPECT_EQ(Number(13), 0);
+}
+
+} // namespace
+} // namespace vtx::test

@@ -1,0 +1,214 @@
+// Status updates travel from a worker thread, through the queue and the event
+// window, to the Control Object on the thread that called OpenService.
+#include "DeviceRegistry.h"
+#include "FakeControlObject.h"
+#include "MessagePump.h"
+#include "ServiceObject.h"
+#include "events/EventInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace vtx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+long MsSince(Clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+class EventDelivery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(GetEnvironmentVariableW(L"DISPLAY", nullptr, 0), 0u) << "the event window needs a display";
+        liveBefore = COPOSEvent::LiveCount();
+        device.SetPort(L"COM200");
+        ASSERT_EQ(Open(), 0);
+        ASSERT_NE(object->EventInterface().Window(), nullptr);
+    }
+    void TearDown() override {
+        so.reset();
+        EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore) << "event records leaked";
+    }
+
+    long Open() { return OpenService(so.get(), device.Name(), &co); }
+    long Close() { return CallLong(so.get(), dispid::Close); }
+    void Freeze(bool on) { EXPECT_EQ(CallLong(so.get(), dispid::COFreezeEvents, {Bool(on)}), 0); }
+    // Queues from a worker thread, as the status monitor does.
+    void QueueFromWorker(std::vector<long> statuses) {
+        std::thread worker([this, statuses] {
+            for (long s : statuses) {
+                object->EventInterface().QueueStatusUpdate(s);
+            }
+        });
+        worker.join();
+    }
+    std::vector<long> Statuses() const {
+        std::vector<long> out;
+        for (const StatusUpdate& u : co.Updates()) {
+            out.push_back(u.status);
+        }
+        return out;
+    }
+    bool PumpUntilCount(size_t n) {
+        return PumpUntil([&] { return co.Updates().size() >= n; });
+    }
+
+    long liveBefore = 0;
+    DeviceKey device{UniqueDeviceName(L"VX-EVT")};
+    FakeControlObject co;
+    ComPtr<IDispatch> so = NewServiceObject();
+    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+};
+
+TEST_F(EventDelivery, EventArrivesOnTheThreadThatOpenedTheService) {
+    QueueFromWorker({1});
+    ASSERT_TRUE(PumpUntilCount(1));
+    auto updates = co.Updates();
+    EXPECT_EQ(updates[0].status, 1);
+    EXPECT_EQ(updates[0].threadId, GetCurrentThreadId());
+}
+
+TEST_F(EventDelivery, RecordsArriveInQueueOrder) {
+    QueueFromWorker({1, 0, 0, 1, 0});
+    ASSERT_TRUE(PumpUntilCount(5));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 0, 1, 0}));
+}
+
+TEST_F(EventDelivery, FrozenRecordsAreKeptAndDeliveredInOrderOnThaw) {
+    Freeze(true);
+    QueueFromWorker({1, 0, 1});
+    PumpFor(700);
+    EXPECT_TRUE(co.Updates().empty());
+    Freeze(false);
+    ASSERT_TRUE(PumpUntilCount(3));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
+}
+
+TEST_F(EventDelivery, FreezeEventsPropertyHoldsAndReleasesDelivery) {
+    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), Long(1)});
+    QueueFromWorker({0, 1});
+    PumpFor(600);
+    EXPECT_TRUE(co.Updates().empty());
+    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), Long(0)});
+    ASSERT_TRUE(PumpUntilCount(2));
+    EXPECT_EQ(Statuses(), (std::vector<long>{0, 1}));
+}
+
+TEST_F(EventDelivery, FreezingInsideTheHandlerStopsAfterThatRecord) {
+    co.OnStatusUpdate([this](long) { Freeze(true); });
+    QueueFromWorker({1, 0});
+    ASSERT_TRUE(PumpUntilCount(1));
+    PumpFor(700);
+    EXPECT_EQ(Statuses(), std::vector<long>{1});
+    // The queue lock was left free: a worker can still queue.
+    QueueFromWorker({1});
+    co.OnStatusUpdate(nullptr);
+    Freeze(false);
+    ASSERT_TRUE(PumpUntilCount(3));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
+}
+
+TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
+    long closeResult = -1;
+    long closeMs = -1;
+    co.OnStatusUpdate([&](long) {
+        auto start = Clock::now();
+        closeResult = Close();
+        closeMs = MsSince(start);
+    });
+    long forced = COPOSThread::ForcedStopCount();
+    QueueFromWorker({1});
+    ASSERT_TRUE(PumpUntilCount(1));
+    EXPECT_EQ(closeResult, 0);
+    EXPECT_LT(closeMs, 1000);
+    EXPECT_FALSE(object->EventDispatchRunning());
+    EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
+}
+
+TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEvent) {
+    QueueFromWorker({1, 0, 1});
+    // Not pumping: each hand-over times out after 500 ms and the next is posted.
+    Sleep(1800);
+    EXPECT_TRUE(co.Updates().empty());
+    ASSERT_TRUE(PumpUntilCount(3));
+    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
+    // Records whose hand-over timed out are freed once handled (checked in TearDown).
+}
+
+TEST_F(EventDelivery, OtherCommandsToTheWindowFireNothing) {
+    HWND window = object->EventInterface().Window();
+    SendMessageW(window, WM_COMMAND, EVENT_COMMAND_ID + 1, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(EVENT_COMMAND_ID, 1), 0);
+    SendMessageW(window, WM_COMMAND, EVENT_COMMAND_ID, 0); // no record: ignored, not a crash
+    PumpFor(100);
+    EXPECT_TRUE(co.Updates().empty());
+}
+
+TEST_F(EventDelivery, WindowIsAHiddenChildOfTheDesktop) {
+    HWND window = object->EventInterface().Window();
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(title, L"EventInterfaceWindow");
+    EXPECT_EQ(GetDlgCtrlID(window), EVENT_WINDOW_ID);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());
+}
+
+TEST_F(EventDelivery, ReopenAfterCloseReusesTheWindowWithANewDispatchThread) {
+    HWND window = object->EventInterface().Window();
+    ASSERT_EQ(Close(), 0);
+    EXPECT_FALSE(object->EventDispatchRunning());
+    ASSERT_EQ(Open(), 0);
+    EXPECT_EQ(object->EventInterface().Window(), window);
+    EXPECT_TRUE(object->EventDispatchRunning());
+    QueueFromWorker({1});
+    ASSERT_TRUE(PumpUntilCount(1));
+}
+
+TEST_F(EventDelivery, CloseDropsQueuedRecordsUndelivered) {
+    Freeze(true);
+    QueueFromWorker({1, 0});
+    ASSERT_EQ(Close(), 0);
+    EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
+    Freeze(false);
+    PumpFor(300);
+    EXPECT_TRUE(co.Updates().empty());
+}
+
+TEST_F(EventDelivery, FreezeOutlivesCloseAndReopen) {
+    Freeze(true);
+    ASSERT_EQ(Close(), 0);
+    ASSERT_EQ(Open(), 0);
+    QueueFromWorker({1});
+    PumpFor(600);
+    EXPECT_TRUE(co.Updates().empty());
+    Freeze(false);
+    ASSERT_TRUE(PumpUntilCount(1));
+}
+
+TEST_F(EventDelivery, WithoutBothCallbacksRecordsAreConsumedSilently) {
+    FakeControlObject partial(FakeControlObject::Lacks::DirectIO);
+    ASSERT_EQ(Close(), 0);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &partial), 0);
+    QueueFromWorker({1, 0});
+    PumpFor(800);
+    EXPECT_TRUE(partial.Updates().empty());
+    EXPECT_TRUE(co.Updates().empty());
+    EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
+}
+
+TEST_F(EventDelivery, FinalReleaseWithoutCloseStopsTheDispatchThread) {
+    long forced = COPOSThread::ForcedStopCount();
+    QueueFromWorker({1});
+    auto start = Clock::now();
+    so.reset();
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
+}
+
+} // namespace
+} // namespace vtx::test
