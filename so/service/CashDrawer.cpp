@@ -51,14 +51,18 @@ HRESULT CCashDrawer::Create(REFIID riid, void** ppv) {
     return hr;
 }
 
-CCashDrawer::CCashDrawer() : m_hPortMutex(CreateUnownedMutex()) {
+CCashDrawer::ModuleLockHolder::ModuleLockHolder() {
     LockModule();
 }
+CCashDrawer::ModuleLockHolder::~ModuleLockHolder() {
+    UnlockModule();
+}
+
+CCashDrawer::CCashDrawer() : m_hPortMutex(CreateUnownedMutex()) {}
 
 CCashDrawer::~CCashDrawer() {
     StopEventDispatch(kFinalDispatchStopLimitMs);
     StopStatusMonitor();
-    UnlockModule();
 }
 
 ULONG CCashDrawer::ExternalAddRef() {

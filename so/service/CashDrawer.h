@@ -124,6 +124,11 @@ private:
 
     HRESULT InvokeMethod(DISPID dispid, DISPPARAMS* params, VARIANT* result, UINT* argErr);
 
+    // Keeps the library loaded until every other member is gone.
+    struct ModuleLockHolder {
+        ModuleLockHolder();
+        ~ModuleLockHolder();
+    } m_moduleLock;
     std::atomic<ULONG> m_refCount{1};
     XDispatch m_xDispatch{*this};
 

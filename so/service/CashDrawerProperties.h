@@ -1,6 +1,7 @@
 #pragma once
 #include "service/CommonProperties.h"
 
+#include <atomic>
 #include <string>
 
 namespace vtx {
@@ -19,8 +20,8 @@ public:
 
     long CapStatus = 1;
     long CapStatusMultiDrawerDetect = 0;
-    // Written by the status monitor thread too: one aligned 32-bit store.
-    volatile long DrawerOpened = 0;
+    // Written by the status monitor thread too.
+    std::atomic<long> DrawerOpened{0};
     std::wstring m_strPortName;
     unsigned long m_nBaudRate = 9600;
 };

@@ -17,7 +17,7 @@ long CCashDrawer::GetPropertyNumber(long propIndex) {
     }
     if (propIndex == PIDXCash_DrawerOpened) {
         // Polled often by applications: leaves ResultCode as it was.
-        return m_properties.DrawerOpened;
+        return m_properties.DrawerOpened.load();
     }
     long value = 0;
     if (propIndex == PIDXCash_CapStatus) {
