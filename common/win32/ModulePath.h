@@ -1,0 +1,13 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace vtx {
+
+// Full path of a loaded module; empty when the system cannot tell it.
+std::wstring ModuleFileName(HMODULE module);
+// The 8.3 form of a path, or the path itself when the file system has none.
+std::wstring ShortPathOf(const std::wstring& path);
+
+} // namespace vtx

@@ -1,0 +1,27 @@
+#include "module/ClassFactory.h"
+
+#include "module/ModuleIds.h"
+#include "module/ModuleLock.h"
+#include "service/CashDrawer.h"
+
+#include <iterator>
+
+namespace vtx {
+
+CCashDrawerFactory::CCashDrawerFactory(const CLSID& clsid, const wchar_t* progId)
+    : CStaticClassFactory(&CCashDrawer::Create, &LockModule, &UnlockModule), m_clsid(clsid),
+      m_progId(progId) {}
+
+namespace {
+CCashDrawerFactory g_cashDrawerFactory(CLSID_CashDrawerServed, kCashDrawerProgId);
+CCashDrawerFactory* const g_factories[] = {&g_cashDrawerFactory};
+} // namespace
+
+CCashDrawerFactory* const* ModuleFactoriesBegin() {
+    return std::begin(g_factories);
+}
+CCashDrawerFactory* const* ModuleFactoriesEnd() {
+    return std::end(g_factories);
+}
+
+} // namespace vtx

@@ -1,0 +1,74 @@
+// The library's four exports and its load-time initialisation.
+#include <windows.h>
+#include <olectl.h>
+
+#include "module/ClassFactory.h"
+#include "module/ClassRegistration.h"
+#include "module/ModuleLock.h"
+#include "module/TypeLibRegistration.h"
+#include "module/VTXCashDrawerApp.h"
+#include "win32/ModulePath.h"
+
+using namespace vtx;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        return TheApp().InitInstance(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    if (ppv == nullptr) {
+        return E_POINTER;
+    }
+    *ppv = nullptr;
+    for (auto it = ModuleFactoriesBegin(); it != ModuleFactoriesEnd(); ++it) {
+        CCashDrawerFactory* factory = *it;
+        if (factory->IsAvailable() && IsEqualCLSID(factory->ClassId(), rclsid)) {
+            return factory->QueryInterface(riid, ppv);
+        }
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow() {
+    if (ModuleLockCount() != 0) {
+        return S_FALSE;
+    }
+    for (auto it = ModuleFactoriesBegin(); it != ModuleFactoriesEnd(); ++it) {
+        if ((*it)->IsHeldByClient()) {
+            return S_FALSE;
+        }
+    }
+    return S_OK;
+}
+
+STDAPI DllRegisterServer() {
+    const std::wstring path = ModuleFileName(TheApp().Instance());
+    if (!RegisterTypeLibrary(path)) {
+        return SELFREG_E_TYPELIB;
+    }
+    const std::wstring serverPath = ShortPathOf(path);
+    HRESULT result = S_OK;
+    for (auto it = ModuleFactoriesBegin(); it != ModuleFactoriesEnd(); ++it) {
+        if (!RegisterClassEntries(**it, serverPath)) {
+            result = SELFREG_E_CLASS;
+        }
+    }
+    return result;
+}
+
+STDAPI DllUnregisterServer() {
+    if (!UnregisterTypeLibrary(ModuleFileName(TheApp().Instance()))) {
+        return SELFREG_E_TYPELIB;
+    }
+    HRESULT result = S_OK;
+    for (auto it = ModuleFactoriesBegin(); it != ModuleFactoriesEnd(); ++it) {
+        if (!UnregisterClassEntries(**it)) {
+            result = SELFREG_E_CLASS;
+        }
+    }
+    return result;
+}
