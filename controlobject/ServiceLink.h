@@ -1,0 +1,58 @@
+#pragma once
+// The opened service object, reached through its IDispatch with its members
+// bound by name when it was opened.
+#include <windows.h>
+#include <oaidl.h>
+
+#include "com/ComPtr.h"
+
+#include <initializer_list>
+#include <string>
+
+namespace vtx::co {
+
+enum class ServiceMember {
+    OpenService,
+    Claim,
+    Release,
+    Close,
+    CheckHealth,
+    DirectIO,
+    RetrieveStatistics,
+    GetPropertyNumber,
+    SetPropertyNumber,
+    GetPropertyString,
+    OpenDrawer,
+    WaitForDrawerClose,
+    Count
+};
+
+class CServiceLink {
+public:
+    CServiceLink() = default;
+    explicit CServiceLink(ComPtr<IDispatch> service);
+
+    explicit operator bool() const { return static_cast<bool>(m_service); }
+    ComPtr<IDispatch> Detach();
+
+    // Calls a member with its arguments in call order. A member the service
+    // lacks gives DISP_E_MEMBERNOTFOUND.
+    HRESULT Call(ServiceMember member, std::initializer_list<VARIANT> args, VARIANT* result);
+    // A member whose answer is a long; false when the call failed.
+    bool CallLong(ServiceMember member, std::initializer_list<VARIANT> args, long& out);
+    bool CallVoid(ServiceMember member, std::initializer_list<VARIANT> args);
+    bool GetNumber(long pidx, long& out);
+    bool GetText(long pidx, BSTR& out);
+
+private:
+    ComPtr<IDispatch> m_service;
+    DISPID m_ids[static_cast<int>(ServiceMember::Count)] = {};
+};
+
+VARIANT LongValue(long v);
+VARIANT TextValue(BSTR v);           // borrowed
+VARIANT DispatchValue(IDispatch* v); // borrowed
+VARIANT LongRefValue(long* v);
+VARIANT BstrRefValue(BSTR* v);
+
+} // namespace vtx::co

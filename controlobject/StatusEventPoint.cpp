@@ -1,0 +1,108 @@
+#include "StatusEventPoint.h"
+
+#include "ControlObjectIds.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <new>
+
+namespace vtx::co {
+
+HRESULT CStatusEventPoint::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) {
+        return E_POINTER;
+    }
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
+        *ppv = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT CStatusEventPoint::GetConnectionInterface(IID* piid) {
+    if (piid == nullptr) {
+        return E_POINTER;
+    }
+    *piid = DIID_CashDrawerControlEvents;
+    return S_OK;
+}
+
+HRESULT CStatusEventPoint::GetConnectionPointContainer(IConnectionPointContainer** ppcpc) {
+    if (ppcpc == nullptr) {
+        return E_POINTER;
+    }
+    m_container.AddRef();
+    *ppcpc = &m_container;
+    return S_OK;
+}
+
+HRESULT CStatusEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (cookie == nullptr) {
+        return E_POINTER;
+    }
+    *cookie = 0;
+    if (sink == nullptr) {
+        return E_POINTER;
+    }
+    // Sinks written as plain IDispatch implementations are taken as well.
+    ComPtr<IDispatch> events;
+    if (FAILED(sink->QueryInterface(DIID_CashDrawerControlEvents, events.put_void())) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, events.put_void()))) {
+        return CONNECT_E_CANNOTCONNECT;
+    }
+    try {
+        m_connections.push_back({m_nextCookie, std::move(events)});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    *cookie = m_nextCookie++;
+    return S_OK;
+}
+
+HRESULT CStatusEventPoint::Unadvise(DWORD cookie) {
+    auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                           [cookie](const Connection& c) { return c.cookie == cookie; });
+    if (it == m_connections.end()) {
+        return CONNECT_E_NOCONNECTION;
+    }
+    // The sink may be released from inside its own event: let it go last.
+    ComPtr<IDispatch> sink = std::move(it->sink);
+    m_connections.erase(it);
+    return S_OK;
+}
+
+HRESULT CStatusEventPoint::EnumConnections(IEnumConnections** ppEnum) {
+    if (ppEnum != nullptr) {
+        *ppEnum = nullptr;
+    }
+    return E_NOTIMPL;
+}
+
+void CStatusEventPoint::FireStatusUpdate(long data) {
+    // A sink may advise or unadvise from inside its handler.
+    std::vector<ComPtr<IDispatch>> sinks;
+    sinks.reserve(m_connections.size());
+    for (const Connection& c : m_connections) {
+        sinks.push_back(c.sink);
+    }
+    for (const ComPtr<IDispatch>& sink : sinks) {
+        VARIANT arg;
+        VariantInit(&arg);
+        V_VT(&arg) = VT_I4;
+        V_I4(&arg) = data;
+        DISPPARAMS params{&arg, nullptr, 1, 0};
+        UINT argErr = 0;
+        sink->Invoke(event_dispid::StatusUpdateEvent, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                     nullptr, nullptr, &argErr);
+    }
+}
+
+void CStatusEventPoint::DisconnectAll() {
+    std::vector<Connection> gone = std::move(m_connections);
+    m_connections.clear();
+}
+
+} // namespace vtx::co

@@ -1,0 +1,21 @@
+#include "ControlFactory.h"
+
+#include "CashDrawerControl.h"
+#include "ObjectCount.h"
+
+namespace vtx::co {
+
+namespace {
+class CCashDrawerControlFactory final : public CStaticClassFactory {
+public:
+    CCashDrawerControlFactory()
+        : CStaticClassFactory(&CCashDrawerControl::Create, &LockModule, &UnlockModule) {}
+};
+} // namespace
+
+CStaticClassFactory& ControlFactory() {
+    static CCashDrawerControlFactory factory;
+    return factory;
+}
+
+} // namespace vtx::co

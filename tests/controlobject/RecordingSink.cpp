@@ -1,0 +1,32 @@
+#include "RecordingSink.h"
+
+#include "ControlObjectIds.h"
+
+namespace vtx::test {
+
+HRESULT RecordingSink::QueryInterface(REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        (m_answersEventsIid && IsEqualIID(riid, co::DIID_CashDrawerControlEvents))) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                              UINT*) {
+    if (id != co::event_dispid::StatusUpdateEvent || (flags & DISPATCH_METHOD) == 0 || params == nullptr ||
+        params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_I4) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    long data = V_I4(&params->rgvarg[0]);
+    m_events.push_back({data, GetCurrentThreadId()});
+    if (m_handler) {
+        m_handler(data);
+    }
+    return S_OK;
+}
+
+} // namespace vtx::test

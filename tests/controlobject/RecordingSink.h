@@ -1,0 +1,62 @@
+#pragma once
+// An application's event sink: records every StatusUpdateEvent with the
+// thread it arrived on, and may run a handler inside the event.
+#include <windows.h>
+#include <oaidl.h>
+
+#include "com/ComPtr.h"
+
+#include <functional>
+#include <vector>
+
+namespace vtx::test {
+
+struct ReceivedEvent {
+    long data;
+    DWORD threadId;
+};
+
+class RecordingSink : public IDispatch {
+public:
+    // A new sink with the caller's reference; the Control Object may keep it
+    // alive beyond the caller.
+    static ComPtr<RecordingSink> New(bool answersEventsIid = true) {
+        return ComPtr<RecordingSink>::Attach(new RecordingSink(answersEventsIid));
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --m_refs;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override;
+
+    const std::vector<ReceivedEvent>& Events() const { return m_events; }
+    void OnEvent(std::function<void(long)> handler) { m_handler = std::move(handler); }
+    // References held besides the creator's; 0 once the Control Object let it go.
+    ULONG HeldReferences() const { return m_refs - 1; }
+
+private:
+    explicit RecordingSink(bool answersEventsIid) : m_answersEventsIid(answersEventsIid) {}
+    virtual ~RecordingSink() = default;
+
+    bool m_answersEventsIid;
+    ULONG m_refs = 1;
+    std::vector<ReceivedEvent> m_events;
+    std::function<void(long)> m_handler;
+};
+
+} // namespace vtx::test
