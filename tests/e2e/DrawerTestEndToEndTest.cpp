@@ -1,0 +1,80 @@
+// The whole drawer test against the virtual drawer: through regsvr32's
+// registrations, the Control Object and the real service object.
+#include "EndToEndFixture.h"
+
+#include <algorithm>
+
+namespace vtx::test {
+namespace {
+
+namespace dispid = co::dispid;
+
+constexpr DWORD kEventLimitMs = 20000;
+
+bool SawOpenThenClosed(const RecordingSink& sink) {
+    const auto& events = sink.Events();
+    auto open =
+        std::find_if(events.begin(), events.end(), [](const ReceivedEvent& e) { return e.data == 1; });
+    return open != events.end() &&
+           std::any_of(open, events.end(), [](const ReceivedEvent& e) { return e.data == 0; });
+}
+
+TEST_F(EndToEnd, FullDrawerTestWithStatusEventsOnTheApplicationsThread) {
+    ComPtr<RecordingSink> sink = ConnectSink();
+    ASSERT_EQ(Open(device.Name()), 0);
+    ASSERT_EQ(Call(dispid::Claim, {Long(1000)}), 0);
+    ASSERT_EQ(Enable(), 0);
+    drawer.Received(); // drop the status requests so far
+
+    EXPECT_EQ(Call(dispid::OpenDrawer), 0);
+    ASSERT_TRUE(PumpUntil([&] { return SawOpenThenClosed(*sink.get()); }, kEventLimitMs))
+        << "events seen: " << sink->Events().size();
+    EXPECT_NE(drawer.Received().find("1C 1E 11 13"), std::string::npos) << "the open command went out";
+    for (const ReceivedEvent& event : sink->Events()) {
+        EXPECT_EQ(event.threadId, GetCurrentThreadId());
+    }
+
+    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 106);
+    InvokeResult text = InvokeRaw(control.get(), dispid::CheckHealthText, {}, DISPATCH_PROPERTYGET);
+    ASSERT_EQ(V_VT(text.value.get()), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(text.value.get()), L"Internal Heath Check: check health level not supported.");
+
+    BSTR document = nullptr;
+    VARIANT documentRef;
+    VariantInit(&documentRef);
+    V_VT(&documentRef) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&documentRef) = &document;
+    EXPECT_EQ(Call(dispid::RetrieveStatistics, {documentRef}), 0);
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(std::wstring(document).rfind(L"<?xml version='1.0' ?><UPOSStat ", 0), 0u);
+    SysFreeString(document);
+
+    EXPECT_EQ(Call(dispid::ReleaseDevice), 0);
+    EXPECT_EQ(Call(dispid::Close), 0);
+    EXPECT_FALSE(drawer.IsOpen());
+}
+
+TEST_F(EndToEnd, DrawerTestProgramPassesAndPrintsTheEventsInOrder) {
+    ProgramRun run = RunProgram(Quoted(DosPathOf(VTX_DRAWERTEST_EXE)) + L" " + device.Name(), 90000);
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    size_t opened = run.output.find("StatusUpdateEvent(1)");
+    size_t closed = run.output.find("StatusUpdateEvent(0)", opened == std::string::npos ? 0 : opened);
+    EXPECT_NE(opened, std::string::npos) << run.output;
+    EXPECT_NE(closed, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("NOT on the application's thread"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("drawer test passed"), std::string::npos) << run.output;
+}
+
+TEST_F(EndToEnd, DrawerTestProgramFailsForAMissingDevice) {
+    ProgramRun run =
+        RunProgram(Quoted(DosPathOf(VTX_DRAWERTEST_EXE)) + L" " + UniqueDeviceName(L"VX-E2E-NONE"), 90000);
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    EXPECT_NE(run.output.find("ResultCode 109"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("drawer test FAILED"), std::string::npos) << run.output;
+}
+
+} // namespace
+} // namespace vtx::test
