@@ -6,7 +6,7 @@ packages=(
   cmake g++ make git clang-format
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   libwine-dev wine wine64 wine32:i386
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick fonts-wine
   googletest python3
   nsis
 )

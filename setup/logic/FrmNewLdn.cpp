@@ -1,0 +1,51 @@
+#include "logic/FrmNewLdn.h"
+
+#include "logic/RegistryLayout.h"
+#include "logic/TextRules.h"
+
+namespace vtx::setup {
+
+frmNewLDN::frmNewLDN(const BuildProfile& build, NewLdnView& view, SetupRegistry& registry,
+                     MessageBoxes& messages, FrmMain& main)
+    : m_build(build), m_view(view), m_registry(registry), m_messages(messages), m_main(main) {}
+
+void frmNewLDN::Load() {
+    m_view.EnableOk(false);
+}
+
+void frmNewLDN::Text1Change() {
+    // Once enabled, OK stays enabled even if the text is emptied again.
+    if (!m_view.NameText().empty()) {
+        m_view.EnableOk(true);
+    }
+}
+
+void frmNewLDN::CancelClick() {
+    m_view.Close();
+}
+
+void frmNewLDN::OkClick() {
+    const std::wstring name = TrimSpaces(m_view.NameText());
+    if (m_messages.Show(L"Add new logical device " + name + L"?", L"LDN Setting", Buttons::YesNo) ==
+        Answer::Yes) {
+        AddName(name);
+    }
+    m_view.Close();
+}
+
+void frmNewLDN::AddName(const std::wstring& name) {
+    if (!m_registry.OpenFullAccess(kClassKey)) {
+        m_messages.Show(kAdminOnly, std::wstring(m_build.appTitle), Buttons::Ok);
+        return;
+    }
+    m_registry.Write(kClassKey, name, kTypeText, TrimSpaces(m_view.DeviceText()));
+    m_main.RefreshLdnList();
+
+    const std::wstring device = DeviceKey(m_build);
+    RegValue stored = m_registry.Read(device, L"LDN", kTypeText, std::wstring(L"100000"));
+    const auto* text = std::get_if<std::wstring>(&stored);
+    const std::int32_t count = AddClamped(LeadingNumber(text != nullptr ? *text : std::wstring()), 1);
+    m_registry.Write(device, L"LDN", kTypeText, std::to_wstring(count));
+}
+
+} // namespace vtx::setup

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+namespace vtx::setup {
+
+// Whether a port ("COM3", "LPT1") can be opened on this computer now.
+class PortProbe {
+public:
+    virtual ~PortProbe() = default;
+    virtual bool CanOpen(const std::wstring& deviceName) = 0;
+};
+
+} // namespace vtx::setup

@@ -1,0 +1,26 @@
+#pragma once
+// What the windows need of the registry, all under HKEY_LOCAL_MACHINE. The
+// program uses Win32SetupRegistry; tests use a fake with refusable rights.
+#include "registry/RegValue.h"
+
+#include <optional>
+#include <string>
+
+namespace vtx::setup {
+
+class SetupRegistry {
+public:
+    virtual ~SetupRegistry() = default;
+    // Opens the key with full access and closes it again: the rights test.
+    virtual bool OpenFullAccess(const std::wstring& path) = 0;
+    // The device's port name; empty when the key or the value is missing.
+    virtual std::wstring ReadPort(const std::wstring& devicePath) = 0;
+    virtual RegValue Read(const std::wstring& path, const std::wstring& name, short type,
+                          const RegValue& fallback) = 0;
+    virtual void Write(const std::wstring& path, const std::wstring& name, short type,
+                       const RegValue& value) = 0;
+    virtual std::optional<ValueTable> List(const std::wstring& path) = 0;
+    virtual void DeleteValue(const std::wstring& path, const std::wstring& name) = 0;
+};
+
+} // namespace vtx::setup

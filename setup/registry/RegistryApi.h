@@ -1,0 +1,36 @@
+#pragma once
+// The utility's registry module: read, write and list values through the
+// ANSI registry calls. Key paths and names are given as wide text and pass
+// through the ANSI code page on their way in and out.
+#include "registry/RegValue.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string_view>
+
+namespace vtx::setup {
+
+// The stored value of root\subKey (the root itself when subKey is empty), or
+// the fallback when the key, the value or the room for it is missing. Raises
+// RegistryError for a type code other than text, binary and 32-bit integer
+// (only when the key could be opened).
+RegValue ReadRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
+                           const RegValue& fallback);
+
+// Writes by the type code; any failure leaves the registry as it was, silently.
+// Text is stored without a terminating NUL.
+void WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
+                        const RegValue& value);
+
+// Every value of the key in enumeration order, one row each, in a table of at
+// least 101 rows that grows by 100 at a time; no table when the key cannot be
+// opened. A value that does not fit the buffers ends the listing.
+std::optional<ValueTable> ListRegistryValues(HKEY root, std::wstring_view subKey);
+
+// A text value read into a buffer of `capacity` bytes: exactly the characters
+// stored, less one terminating NUL when there is one.
+std::optional<std::wstring> ReadRegistryText(HKEY root, std::wstring_view subKey, std::wstring_view name,
+                                             DWORD capacity);
+
+} // namespace vtx::setup

@@ -1,0 +1,18 @@
+#include "ui/Win32MessageBoxes.h"
+
+namespace vtx::setup {
+
+Answer Win32MessageBoxes::Show(const std::wstring& text, const std::wstring& title, Buttons buttons) {
+    int answer =
+        MessageBoxW(m_owner, text.c_str(), title.c_str(), buttons == Buttons::YesNo ? MB_YESNO : MB_OK);
+    switch (answer) {
+    case IDYES:
+        return Answer::Yes;
+    case IDNO:
+        return Answer::No;
+    default:
+        return Answer::Ok;
+    }
+}
+
+} // namespace vtx::setup

@@ -1,0 +1,74 @@
+#include "ComServers.h"
+
+#include "UtilityProcess.h"
+#include "WindowDriver.h"
+#include "automation/DispatchControlObject.h"
+#include "win32/UniqueHandle.h"
+
+#include <objbase.h>
+
+namespace vtx::setup::test {
+
+namespace {
+bool Regsvr32(const std::wstring& dll, bool unregister) {
+    std::wstring command =
+        std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"";
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return false;
+    }
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(std::chrono::milliseconds(kGuard).count())) !=
+        WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 99);
+        WaitForSingleObject(process.get(), INFINITE);
+        return false;
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    return code == 0;
+}
+} // namespace
+
+bool ProgIdRegistered(const wchar_t* progId) {
+    CLSID clsid;
+    return SUCCEEDED(CLSIDFromProgID(progId, &clsid));
+}
+
+ComServers::ComServers(std::vector<std::string> dlls) {
+    if (ProgIdRegistered(kControlObjectProgId)) {
+        m_ready = true;
+        return;
+    }
+    if (dlls.empty()) {
+        m_reason =
+            "the Control Object \"OPOS.CashDrawer\" is not registered and this build has no Control Object "
+            "or service object server to register";
+        return;
+    }
+    for (const std::string& dll : dlls) {
+        std::wstring path = WindowsPath(dll);
+        if (!Regsvr32(path, false)) {
+            m_reason = "regsvr32 failed for " + dll;
+            return;
+        }
+        m_registered.push_back(path);
+    }
+    m_ready = ProgIdRegistered(kControlObjectProgId);
+    if (!m_ready) {
+        m_reason = "\"OPOS.CashDrawer\" is still not registered after regsvr32";
+    }
+}
+
+ComServers::~ComServers() {
+    for (auto it = m_registered.rbegin(); it != m_registered.rend(); ++it) {
+        Regsvr32(*it, true);
+    }
+}
+
+} // namespace vtx::setup::test

@@ -1,0 +1,160 @@
+#include "InstalledDevice.h"
+
+#include "logic/RegistryLayout.h"
+#include "win32/UniqueRegKey.h"
+
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+namespace vtx::setup::test {
+
+namespace {
+
+UniqueRegKey Create(const std::wstring& path) {
+    UniqueRegKey key;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.put(), nullptr),
+              ERROR_SUCCESS);
+    return key;
+}
+
+std::optional<std::wstring> GetText(const std::wstring& path, const std::wstring& name) {
+    DWORD bytes = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                     &bytes) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(),
+                     &bytes) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
+    UniqueRegKey key = Create(path);
+    RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteAllValues(const std::wstring& path) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+        return;
+    }
+    wchar_t name[16384];
+    for (;;) {
+        DWORD length = 16384;
+        if (RegEnumValueW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        if (RegDeleteValueW(key.get(), name) != ERROR_SUCCESS) {
+            break;
+        }
+    }
+}
+
+} // namespace
+
+InstalledDevice::InstalledDevice(std::wstring deviceName)
+    : m_device(std::move(deviceName)), m_class(Save(kClassKey)), m_deviceKey(Save(DevicePath())) {}
+
+InstalledDevice::~InstalledDevice() {
+    Restore(DevicePath(), m_deviceKey);
+    Restore(kClassKey, m_class);
+}
+
+std::wstring InstalledDevice::DevicePath() const {
+    return std::wstring(kClassKey) + L"\\" + m_device;
+}
+
+InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path) {
+    Snapshot saved;
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+        return saved;
+    }
+    saved.existed = true;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD length = 16384;
+        DWORD type = 0;
+        DWORD bytes = 0;
+        if (RegEnumValueW(key.get(), i, name, &length, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) {
+            break;
+        }
+        Value v{std::wstring(name, length), type, std::vector<BYTE>(bytes)};
+        length = 16384;
+        RegEnumValueW(key.get(), i, name, &length, nullptr, &type, v.data.data(), &bytes);
+        saved.values.push_back(std::move(v));
+    }
+    return saved;
+}
+
+void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved) {
+    if (!saved.existed) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+        return;
+    }
+    DeleteAllValues(path);
+    UniqueRegKey key = Create(path);
+    for (const Value& v : saved.values) {
+        RegSetValueExW(key.get(), v.name.c_str(), 0, v.type, v.data.data(),
+                       static_cast<DWORD>(v.data.size()));
+    }
+}
+
+void InstalledDevice::Reset(const std::wstring& port, const std::optional<std::wstring>& count) {
+    Create(kClassKey);
+    DeleteAllValues(kClassKey);
+    Create(DevicePath());
+    DeleteAllValues(DevicePath());
+    SetText(DevicePath(), L"Port", port);
+    if (count) {
+        SetText(DevicePath(), L"LDN", *count);
+    }
+}
+
+void InstalledDevice::SetDeviceText(const std::wstring& name, const std::wstring& text) {
+    SetText(DevicePath(), name, text);
+}
+
+void InstalledDevice::SetDeviceTextWithoutNul(const std::wstring& name, const std::wstring& text) {
+    using NtSetValueKeyFn = LONG(NTAPI*)(HANDLE, PUNICODE_STRING, ULONG, ULONG, PVOID, ULONG);
+    // RegSetValueEx under Wine appends a NUL to text values; ntdll stores what it is given.
+    auto setValue = reinterpret_cast<NtSetValueKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetValueKey")));
+    ASSERT_NE(setValue, nullptr);
+    UniqueRegKey key = Create(DevicePath());
+    UNICODE_STRING valueName;
+    valueName.Buffer = const_cast<PWSTR>(name.c_str());
+    valueName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    valueName.MaximumLength = valueName.Length;
+    ASSERT_EQ(setValue(key.get(), &valueName, 0, REG_SZ, const_cast<wchar_t*>(text.data()),
+                       static_cast<ULONG>(text.size() * sizeof(wchar_t))),
+              0);
+}
+
+void InstalledDevice::SetName(const std::wstring& name, const std::wstring& device) {
+    SetText(kClassKey, name, device);
+}
+
+void InstalledDevice::RemoveDeviceKey() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, DevicePath().c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, DevicePath().c_str());
+}
+
+std::optional<std::wstring> InstalledDevice::DeviceText(const std::wstring& name) const {
+    return GetText(DevicePath(), name);
+}
+
+std::optional<std::wstring> InstalledDevice::NameData(const std::wstring& name) const {
+    return GetText(kClassKey, name);
+}
+
+} // namespace vtx::setup::test
