@@ -71,4 +71,21 @@ ComServers::~ComServers() {
     }
 }
 
+ControlObjectUnregistered::ControlObjectUnregistered(const std::string& controlDll)
+    : m_dll(WindowsPath(controlDll)), m_wasRegistered(ProgIdRegistered(kControlObjectProgId)) {
+    if (m_wasRegistered) {
+        Regsvr32(m_dll, true);
+    }
+}
+
+ControlObjectUnregistered::~ControlObjectUnregistered() {
+    if (m_wasRegistered) {
+        Regsvr32(m_dll, false);
+    }
+}
+
+bool ControlObjectUnregistered::Done() const {
+    return !ProgIdRegistered(kControlObjectProgId);
+}
+
 } // namespace vtx::setup::test

@@ -27,4 +27,21 @@ private:
     std::string m_reason;
 };
 
+// The Control Object taken out of the registry for one test (regsvr32 /u of
+// our server) and registered again afterwards if it was registered before,
+// so that a prefix where a drawer test ran still sees it missing.
+class ControlObjectUnregistered {
+public:
+    explicit ControlObjectUnregistered(const std::string& controlDll);
+    ~ControlObjectUnregistered();
+    ControlObjectUnregistered(const ControlObjectUnregistered&) = delete;
+    ControlObjectUnregistered& operator=(const ControlObjectUnregistered&) = delete;
+
+    bool Done() const;
+
+private:
+    std::wstring m_dll;
+    bool m_wasRegistered = false;
+};
+
 } // namespace vtx::setup::test
