@@ -8,23 +8,6 @@ namespace {
 
 namespace dispid = co::dispid;
 
-// A logical device name: a value of the class key naming the device key.
-class LogicalDeviceName {
-public:
-    LogicalDeviceName(std::wstring name, const std::wstring& device) : m_name(std::move(name)) {
-        EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str(), REG_SZ,
-                                  device.c_str(), static_cast<DWORD>((device.size() + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
-    }
-    ~LogicalDeviceName() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str()); }
-    LogicalDeviceName(const LogicalDeviceName&) = delete;
-    LogicalDeviceName& operator=(const LogicalDeviceName&) = delete;
-    const std::wstring& Name() const { return m_name; }
-
-private:
-    std::wstring m_name;
-};
-
 TEST_F(EndToEnd, OpensByALogicalDeviceName) {
     LogicalDeviceName ldn(UniqueDeviceName(L"LDN-E2E"), device.Name());
     EXPECT_EQ(Open(ldn.Name()), 0);

@@ -61,6 +61,17 @@ void DeviceKey::DeleteValue(const std::wstring& value) {
     RegDeleteValueW(key.get(), value.c_str());
 }
 
+LogicalDeviceName::LogicalDeviceName(std::wstring name, const std::wstring& device)
+    : m_name(std::move(name)) {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str(), REG_SZ, device.c_str(),
+                              static_cast<DWORD>((device.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+LogicalDeviceName::~LogicalDeviceName() {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str());
+}
+
 std::wstring UniqueDeviceName(const wchar_t* stem) {
     static std::atomic<int> counter{0};
     return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +

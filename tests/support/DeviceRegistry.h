@@ -27,6 +27,20 @@ private:
     std::wstring m_name;
 };
 
+// A value of the class key naming a device key (a logical device name),
+// removed again at the end of the test.
+class LogicalDeviceName {
+public:
+    LogicalDeviceName(std::wstring name, const std::wstring& device);
+    ~LogicalDeviceName();
+    LogicalDeviceName(const LogicalDeviceName&) = delete;
+    LogicalDeviceName& operator=(const LogicalDeviceName&) = delete;
+    const std::wstring& Name() const { return m_name; }
+
+private:
+    std::wstring m_name;
+};
+
 // A device name no key exists for.
 std::wstring UniqueDeviceName(const wchar_t* stem);
 

@@ -3,7 +3,8 @@
 #include "UtilityProcess.h"
 #include "WindowDriver.h"
 #include "automation/DispatchControlObject.h"
-#include "win32/UniqueHandle.h"
+#include "ChildProcess.h"
+#include "WinePath.h"
 
 #include <objbase.h>
 
@@ -11,27 +12,11 @@ namespace vtx::setup::test {
 
 namespace {
 bool Regsvr32(const std::wstring& dll, bool unregister) {
-    std::wstring command =
-        std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"";
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(L'\0');
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        return false;
-    }
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    if (WaitForSingleObject(process.get(), static_cast<DWORD>(std::chrono::milliseconds(kGuard).count())) !=
-        WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 99);
-        WaitForSingleObject(process.get(), INFINITE);
-        return false;
-    }
-    DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
-    return code == 0;
+    const std::wstring command =
+        std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + vtx::test::Quoted(dll);
+    const auto run =
+        vtx::test::RunProgram(command, static_cast<DWORD>(std::chrono::milliseconds(kGuard).count()));
+    return run.started && !run.timedOut && run.exitCode == 0;
 }
 } // namespace
 
@@ -52,7 +37,7 @@ ComServers::ComServers(std::vector<std::string> dlls) {
         return;
     }
     for (const std::string& dll : dlls) {
-        std::wstring path = WindowsPath(dll);
+        std::wstring path = vtx::test::DosPathOf(dll.c_str());
         if (!Regsvr32(path, false)) {
             m_reason = "regsvr32 failed for " + dll;
             return;
@@ -72,7 +57,8 @@ ComServers::~ComServers() {
 }
 
 ControlObjectUnregistered::ControlObjectUnregistered(const std::string& controlDll)
-    : m_dll(WindowsPath(controlDll)), m_wasRegistered(ProgIdRegistered(kControlObjectProgId)) {
+    : m_dll(vtx::test::DosPathOf(controlDll.c_str())),
+      m_wasRegistered(ProgIdRegistered(kControlObjectProgId)) {
     if (m_wasRegistered) {
         Regsvr32(m_dll, true);
     }

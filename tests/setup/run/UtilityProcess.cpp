@@ -1,5 +1,6 @@
 #include "UtilityProcess.h"
 
+#include "WinePath.h"
 #include "WindowDriver.h"
 #include "ui/ControlIds.h"
 
@@ -7,16 +8,8 @@
 
 namespace vtx::setup::test {
 
-std::wstring WindowsPath(const std::string& unixPath) {
-    std::wstring path = L"Z:";
-    for (char c : unixPath) {
-        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
-    return path;
-}
-
 UtilityProcess::UtilityProcess(const std::string& exe, const std::wstring& caption) {
-    std::wstring command = L"\"" + WindowsPath(exe) + L"\"";
+    std::wstring command = L"\"" + vtx::test::DosPathOf(exe.c_str()) + L"\"";
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
     STARTUPINFOW si{};

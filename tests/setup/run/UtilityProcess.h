@@ -31,7 +31,4 @@ private:
     HWND m_window = nullptr;
 };
 
-// "/work/x/y.exe" -> "Z:\work\x\y.exe"
-std::wstring WindowsPath(const std::string& unixPath);
-
 } // namespace vtx::setup::test
