@@ -222,6 +222,21 @@ TEST_F(SetupDeleteLdn, MissingCountBecomes99999) {
     EXPECT_EQ(view.ldnList, (Names{L"POS1"}));
 }
 
+// A count beyond 32 bits is taken at the nearest limit instead of wrapping
+// round (or failing the click, as an overflow would).
+TEST_F(SetupDeleteLdn, CountsBeyondThirtyTwoBitsSaturateInsteadOfWrapping) {
+    Count(L"99999999999");
+    view.ldnText = L"POS2";
+    messages.answers = {Answer::Yes, Answer::Yes};
+    main.DelLdnClick();
+    EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"2147483646")));
+
+    Count(L"-2147483648");
+    view.ldnText = L"POS1";
+    main.DelLdnClick();
+    EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"-2147483648")));
+}
+
 TEST_F(SetupDeleteLdn, AnUnknownNameStillCountsDownAndTheCountMayGoNegative) {
     Count(L"zero");
     view.ldnText = L"Nobody";
