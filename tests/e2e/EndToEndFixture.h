@@ -22,7 +22,7 @@ namespace vtx::test {
 inline constexpr wchar_t kServiceProgId[] = L"Veltrix.OPOS.CashDrawerUSB";
 
 inline void Regsvr32(const char* dll) {
-    ProgramRun run = RunProgram(L"regsvr32.exe /s " + Quoted(DosPathOf(dll)), 60000);
+    ProgramRun run = RunRegsvr32(DosPathOf(dll), false);
     ASSERT_TRUE(run.started) << "cannot start regsvr32";
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.exitCode, 0u) << "regsvr32 " << dll << ": " << run.output;

@@ -61,4 +61,8 @@ ProgramRun RunProgram(const std::wstring& commandLine, DWORD limitMs) {
     return run;
 }
 
+ProgramRun RunRegsvr32(const std::wstring& dll, bool unregister, DWORD limitMs) {
+    return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + Quoted(dll), limitMs);
+}
+
 } // namespace vtx::test

@@ -15,6 +15,8 @@ struct ProgramRun {
 };
 
 ProgramRun RunProgram(const std::wstring& commandLine, DWORD limitMs);
+// regsvr32 /s (with /u to unregister) on a DLL given by its Windows path.
+ProgramRun RunRegsvr32(const std::wstring& dll, bool unregister, DWORD limitMs = 60000);
 std::wstring Quoted(const std::wstring& text);
 
 } // namespace vtx::test

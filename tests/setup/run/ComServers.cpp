@@ -12,10 +12,8 @@ namespace vtx::setup::test {
 
 namespace {
 bool Regsvr32(const std::wstring& dll, bool unregister) {
-    const std::wstring command =
-        std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + vtx::test::Quoted(dll);
-    const auto run =
-        vtx::test::RunProgram(command, static_cast<DWORD>(std::chrono::milliseconds(kGuard).count()));
+    const auto run = vtx::test::RunRegsvr32(dll, unregister,
+                                            static_cast<DWORD>(std::chrono::milliseconds(kGuard).count()));
     return run.started && !run.timedOut && run.exitCode == 0;
 }
 } // namespace
