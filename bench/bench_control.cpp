@@ -8,6 +8,7 @@
 #include "ControlObjectIds.h"
 #include "DeviceRegistry.h"
 #include "Dispatch.h"
+#include "Figures.h"
 #include "VirtualDrawer.h"
 #include "com/ComPtr.h"
 
@@ -28,21 +29,9 @@ namespace dispid = vtx::co::dispid;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double MsSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-void Report(const char* what, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    if (ms.empty()) {
-        std::printf("%-44s no samples\n", what);
-        return;
-    }
-    std::printf("%-44s n=%3zu  min %7.2f  median %7.2f  max %7.2f ms\n", what, ms.size(), ms.front(),
-                ms[ms.size() / 2], ms.back());
-    std::fflush(stdout);
-}
+using vtx::bench::Clock;
+using vtx::bench::MsSince;
+using vtx::bench::Report;
 
 // Wine answers PrivateUsage with 0; PagefileUsage is what it keeps.
 double CommittedKiB() {
@@ -154,10 +143,10 @@ int Run(int cycles) {
     Report("Claim(1000) on the virtual drawer", t.claim);
     Report("DeviceEnabled = true", t.enable);
     Report("Close of an enabled, claimed device", t.close);
-    std::printf("%-44s %d\n", "failed cycles", failed);
-    std::printf("%-44s %+.0f KiB over %d cycles\n", "committed memory", CommittedKiB() - memoryBefore,
+    std::printf("%-52s %d\n", "failed cycles", failed);
+    std::printf("%-52s %+.0f KiB over %d cycles\n", "committed memory", CommittedKiB() - memoryBefore,
                 cycles);
-    std::printf("%-44s %d before, %d after\n", "threads", threadsBefore, ThreadCount());
+    std::printf("%-52s %d before, %d after\n", "threads", threadsBefore, ThreadCount());
     return failed == 0 ? 0 : 1;
 }
 

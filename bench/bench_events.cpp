@@ -5,6 +5,7 @@
 //  - how often a worker had to be ended by force.
 // Prints min / median / max over N runs (default 20).
 #include "DeviceRegistry.h"
+#include "Figures.h"
 #include "FakeControlObject.h"
 #include "MessagePump.h"
 #include "ServiceObject.h"
@@ -24,21 +25,9 @@ using namespace vtx::test;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double MsSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-void Report(const char* what, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    if (ms.empty()) {
-        std::printf("%-52s no samples\n", what);
-        return;
-    }
-    std::printf("%-52s n=%2zu  min %7.1f  median %7.1f  max %7.1f ms\n", what, ms.size(), ms.front(),
-                ms[ms.size() / 2], ms.back());
-    std::fflush(stdout);
-}
+using vtx::bench::Clock;
+using vtx::bench::MsSince;
+using vtx::bench::Report;
 
 long Number(IDispatch* so, long pidx) {
     return CallLong(so, dispid::GetPropertyNumber, {Long(pidx)});
