@@ -66,9 +66,12 @@ private:
 
     bool IsOpen() const { return static_cast<bool>(m_service); }
     long Store(long code);
-    // Stores the code the service keeps after a member without a result.
-    long StoreServiceResult(bool called);
+    // Stores a code the service answered, with its extended code when it has one.
+    long StoreServiceCode(long code);
+    // A member that returns its result code.
     long ForwardLong(ServiceMember member, std::initializer_list<VARIANT> args);
+    // A member without a result: the code is the service's ResultCode after it.
+    long ForwardVoid(ServiceMember member, std::initializer_list<VARIANT> args);
     bool ReadFlag(long pidx);
     void ReleaseService();
 

@@ -72,26 +72,7 @@ HRESULT CCashDrawerControl::GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) {
 }
 
 HRESULT CCashDrawerControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    if (count == 0) {
-        return S_OK;
-    }
-    if (names == nullptr || ids == nullptr) {
-        return E_INVALIDARG;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        ids[i] = DISPID_UNKNOWN;
-    }
-    for (const Member& m : kMembers) {
-        if (names[0] != nullptr && CompareStringOrdinal(names[0], -1, m.name, -1, TRUE) == CSTR_EQUAL) {
-            ids[0] = m.id;
-            // Parameter names are not offered.
-            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-        }
-    }
-    return DISP_E_UNKNOWNNAME;
+    return LookUpNames(kMembers, riid, names, count, ids);
 }
 
 HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

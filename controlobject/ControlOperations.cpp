@@ -17,6 +17,14 @@ long CCashDrawerControl::Store(long code) {
     return code;
 }
 
+long CCashDrawerControl::StoreServiceCode(long code) {
+    Store(code);
+    if (code == OPOS_E_EXTENDED && IsOpen()) {
+        m_service.GetNumber(PIDX_ResultCodeExtended, m_resultCodeExtended);
+    }
+    return code;
+}
+
 long CCashDrawerControl::ForwardLong(ServiceMember member, std::initializer_list<VARIANT> args) {
     if (!IsOpen()) {
         return Store(OPOS_E_CLOSED);
@@ -26,26 +34,19 @@ long CCashDrawerControl::ForwardLong(ServiceMember member, std::initializer_list
     if (!m_service.CallLong(member, args, code)) {
         return Store(OPOS_E_NOSERVICE);
     }
-    Store(code);
-    if (code == OPOS_E_EXTENDED && IsOpen()) {
-        m_service.GetNumber(PIDX_ResultCodeExtended, m_resultCodeExtended);
-    }
-    return code;
+    return StoreServiceCode(code);
 }
 
-long CCashDrawerControl::StoreServiceResult(bool called) {
-    if (!called) {
-        return Store(OPOS_E_NOSERVICE);
+long CCashDrawerControl::ForwardVoid(ServiceMember member, std::initializer_list<VARIANT> args) {
+    if (!IsOpen()) {
+        return Store(OPOS_E_CLOSED);
     }
+    CallScope scope(*this, CallScope::Direction::IntoService);
     long code = 0;
-    if (!IsOpen() || !m_service.GetNumber(PIDX_ResultCode, code)) {
+    if (!m_service.CallVoid(member, args) || !IsOpen() || !m_service.GetNumber(PIDX_ResultCode, code)) {
         return Store(OPOS_E_NOSERVICE);
     }
-    Store(code);
-    if (code == OPOS_E_EXTENDED) {
-        m_service.GetNumber(PIDX_ResultCodeExtended, m_resultCodeExtended);
-    }
-    return code;
+    return StoreServiceCode(code);
 }
 
 long CCashDrawerControl::Open(const std::wstring& deviceName) {
@@ -115,40 +116,21 @@ long CCashDrawerControl::RetrieveStatistics(BSTR* pStatisticsBuffer) {
 }
 
 long CCashDrawerControl::OpenDrawer() {
-    if (!IsOpen()) {
-        return Store(OPOS_E_CLOSED);
-    }
-    CallScope scope(*this, CallScope::Direction::IntoService);
-    return StoreServiceResult(m_service.CallVoid(ServiceMember::OpenDrawer, {}));
+    return ForwardVoid(ServiceMember::OpenDrawer, {});
 }
 
 long CCashDrawerControl::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
                                             long beepDelay) {
-    if (!IsOpen()) {
-        return Store(OPOS_E_CLOSED);
-    }
-    CallScope scope(*this, CallScope::Direction::IntoService);
-    return StoreServiceResult(m_service.CallVoid(
-        ServiceMember::WaitForDrawerClose,
-        {LongValue(beepTimeout), LongValue(beepFrequency), LongValue(beepDuration), LongValue(beepDelay)}));
+    return ForwardVoid(ServiceMember::WaitForDrawerClose, {LongValue(beepTimeout), LongValue(beepFrequency),
+                                                           LongValue(beepDuration), LongValue(beepDelay)});
 }
 
 long CCashDrawerControl::SetDeviceEnabled(bool enabled) {
-    if (!IsOpen()) {
-        return Store(OPOS_E_CLOSED);
-    }
-    CallScope scope(*this, CallScope::Direction::IntoService);
-    return StoreServiceResult(m_service.CallVoid(ServiceMember::SetPropertyNumber,
-                                                 {LongValue(PIDX_DeviceEnabled), LongValue(enabled)}));
+    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(PIDX_DeviceEnabled), LongValue(enabled)});
 }
 
 long CCashDrawerControl::SetFreezeEvents(bool freeze) {
-    if (!IsOpen()) {
-        return Store(OPOS_E_CLOSED);
-    }
-    CallScope scope(*this, CallScope::Direction::IntoService);
-    return StoreServiceResult(m_service.CallVoid(ServiceMember::SetPropertyNumber,
-                                                 {LongValue(PIDX_FreezeEvents), LongValue(freeze)}));
+    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(PIDX_FreezeEvents), LongValue(freeze)});
 }
 
 bool CCashDrawerControl::ReadFlag(long pidx) {

@@ -44,30 +44,15 @@ HRESULT CServiceCallbacks::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
 }
 
 HRESULT CServiceCallbacks::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    if (count == 0) {
-        return S_OK;
-    }
-    if (names == nullptr || ids == nullptr) {
-        return E_INVALIDARG;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        ids[i] = DISPID_UNKNOWN;
-    }
-    auto is = [&](const wchar_t* name) {
-        return names[0] != nullptr && CompareStringOrdinal(names[0], -1, name, -1, TRUE) == CSTR_EQUAL;
+    struct Callback {
+        const wchar_t* name;
+        DISPID id;
     };
-    if (is(L"SODirectIO")) {
-        ids[0] = callback_dispid::SODirectIO;
-    } else if (is(L"SOStatusUpdate")) {
-        ids[0] = callback_dispid::SOStatusUpdate;
-    } else {
-        return DISP_E_UNKNOWNNAME;
-    }
-    // Parameter names are not offered.
-    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    static constexpr Callback kCallbacks[] = {
+        {L"SODirectIO", callback_dispid::SODirectIO},
+        {L"SOStatusUpdate", callback_dispid::SOStatusUpdate},
+    };
+    return LookUpNames(kCallbacks, riid, names, count, ids);
 }
 
 HRESULT CServiceCallbacks::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

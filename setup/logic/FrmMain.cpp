@@ -1,5 +1,6 @@
 #include "logic/FrmMain.h"
 
+#include "logic/LdnCount.h"
 #include "logic/RegistryLayout.h"
 #include "logic/TextRules.h"
 
@@ -10,11 +11,6 @@ namespace vtx::setup {
 namespace {
 constexpr wchar_t kCrUsb[] = L"CRUSB";
 constexpr wchar_t kCrUsbPath[] = L"\\\\.\\VXCR3\\";
-
-std::wstring TextOf(const RegValue& v) {
-    const auto* text = std::get_if<std::wstring>(&v);
-    return text != nullptr ? *text : std::wstring();
-}
 } // namespace
 
 FrmMain::FrmMain(const BuildProfile& build, MainView& view, SetupRegistry& registry, PortProbe& ports,
@@ -43,9 +39,8 @@ void FrmMain::LoadPortSetting() {
 }
 
 void FrmMain::LoadLdnList() {
-    RegValue count = m_registry.Read(DeviceKey(m_build), L"LDN", kTypeText, std::wstring(L"100"));
     // A count that is not a number counts as 0 here, as it does on add and delete.
-    if (LeadingNumber(TextOf(count)) == 0) {
+    if (ReadLdnCount(m_registry, m_build, L"100") == 0) {
         return;
     }
     RefillLdnList();
@@ -130,11 +125,7 @@ void FrmMain::DelLdnClick() {
     m_registry.DeleteValue(kClassKey, name);
     m_view.ClearLdnList();
 
-    const std::wstring device = DeviceKey(m_build);
-    RegValue stored = m_registry.Read(device, L"LDN", kTypeText, std::wstring(L"100000"));
-    const std::int32_t count = AddClamped(LeadingNumber(TextOf(stored)), -1);
-    m_registry.Write(device, L"LDN", kTypeText, std::to_wstring(count));
-    if (count != 0) {
+    if (StepLdnCount(m_registry, m_build, -1) != 0) {
         RefillLdnList();
     } else {
         m_messages.Show(L"No LDN for " + std::wstring(m_build.deviceName) +

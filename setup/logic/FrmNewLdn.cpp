@@ -1,5 +1,6 @@
 #include "logic/FrmNewLdn.h"
 
+#include "logic/LdnCount.h"
 #include "logic/RegistryLayout.h"
 #include "logic/TextRules.h"
 
@@ -40,12 +41,7 @@ void frmNewLDN::AddName(const std::wstring& name) {
     }
     m_registry.Write(kClassKey, name, kTypeText, TrimSpaces(m_view.DeviceText()));
     m_main.RefreshLdnList();
-
-    const std::wstring device = DeviceKey(m_build);
-    RegValue stored = m_registry.Read(device, L"LDN", kTypeText, std::wstring(L"100000"));
-    const auto* text = std::get_if<std::wstring>(&stored);
-    const std::int32_t count = AddClamped(LeadingNumber(text != nullptr ? *text : std::wstring()), 1);
-    m_registry.Write(device, L"LDN", kTypeText, std::to_wstring(count));
+    StepLdnCount(m_registry, m_build, 1);
 }
 
 } // namespace vtx::setup

@@ -13,7 +13,9 @@
 #include "com/ComPtr.h"
 #include "com/Variant.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -103,7 +105,12 @@ public:
         return S_OK;
     }
 
-    const std::vector<long>& Events() const { return m_events; }
+    size_t EventCount() const { return m_events.size(); }
+    // Whether `status` arrived as event number `from` or later.
+    bool Saw(long status, size_t from) const {
+        return std::find(m_events.begin() + static_cast<std::ptrdiff_t>(from), m_events.end(), status) !=
+               m_events.end();
+    }
     bool CameOnWrongThread() const { return m_wrongThread; }
 
 private:
@@ -277,36 +284,16 @@ int Run(const std::wstring& device) {
     ready = ready && report("DeviceEnabled = true", code, code == kSuccess);
 
     if (ready) {
-        const size_t before = sink.Events().size();
+        const size_t before = sink.EventCount();
         code = co.Method(dispid::OpenDrawer);
         if (report("OpenDrawer", code, code == kSuccess)) {
-            auto seen = [&sink, before](long status) {
-                return [&sink, before, status] {
-                    const auto& events = sink.Events();
-                    for (size_t i = before; i < events.size(); ++i) {
-                        if (events[i] == status) {
-                            return true;
-                        }
-                    }
-                    return false;
-                };
-            };
-            if (!PumpUntil(seen(kDrawerOpen), kEventLimitMs)) {
+            if (!PumpUntil([&sink, before] { return sink.Saw(kDrawerOpen, before); }, kEventLimitMs)) {
                 Line("  no drawer-open event within %lu ms  FAILED",
                      static_cast<unsigned long>(kEventLimitMs));
                 ++failures;
             } else {
-                const size_t opened = sink.Events().size();
-                auto closedAfterOpen = [&sink, opened] {
-                    const auto& events = sink.Events();
-                    for (size_t i = opened; i < events.size(); ++i) {
-                        if (events[i] == kDrawerClosed) {
-                            return true;
-                        }
-                    }
-                    return false;
-                };
-                if (!PumpUntil(closedAfterOpen, kEventLimitMs)) {
+                const size_t opened = sink.EventCount();
+                if (!PumpUntil([&sink, opened] { return sink.Saw(kDrawerClosed, opened); }, kEventLimitMs)) {
                     Line("  no drawer-closed event within %lu ms  FAILED",
                          static_cast<unsigned long>(kEventLimitMs));
                     ++failures;
