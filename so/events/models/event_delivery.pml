@@ -152,7 +152,11 @@ inline Close() {
     closed = true;
     monStop = true;                                  /* StopStatusMonitor */
     monEnded;
-    StopDispatch()
+    StopDispatch();
+    do                                               /* ReleasePendingMessages */
+    :: msgs?m -> Release(m)
+    :: empty(msgs) -> break
+    od
 }
 
 inline Freeze() {
@@ -162,7 +166,9 @@ inline Freeze() {
     fi
 }
 
-/* HandleCommand: FireEvent, then the message's holder is let go. */
+/* HandleCommand: FireEvent, then the message's holder is let go. The service
+ * object holds a reference on itself across it, so a final release made inside
+ * the handler happens after it, as at the end of owner(). */
 inline Handle(r) {
     Use(r);
     if
@@ -185,6 +191,7 @@ inline Handle(r) {
 /* The Control Object's thread: it also owns the event window. */
 active proctype owner() {
     byte r, ops;
+    byte m;                                          /* Close's own: inlines share locals */
     alive = true;                                    /* OpenService starts the dispatch thread */
     run dispatcher();
     run monitor();
