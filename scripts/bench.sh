@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VTX_BUILD_DIR:-$root/build}
 arch=${VTX_ARCH:-x86_64}
 . "$root/scripts/wine-env.sh"
-for f in bench/bench_events.exe bench/bench_control.exe; do
+for f in bench/bench_events.exe bench/bench_control.exe bench/bench_trace.exe; do
     [ -f "$build/$arch/$f" ] || { "$root/scripts/build.sh" host "$arch"; break; }
 done
 wine_env_load "$build/$arch/wine/state"
@@ -16,6 +16,8 @@ wine_env_start_vdrawer
 export VDRAWER_CONTROL_PORT=$(cat "$VTX_STATE/vdrawer.port") VDRAWER_COM=$VTX_COM
 echo "== bench_events ($arch) =="
 "$VTX_LOADER" "$build/$arch/bench/bench_events.exe" "${1:-20}"
+echo "== bench_trace ($arch) =="
+"$VTX_LOADER" "$build/$arch/bench/bench_trace.exe" "${1:-20}"
 
 # Through the Control Object, as an application: both servers registered first.
 "$VTX_LOADER" regsvr32 /s "$build/$arch/so/module/VTXCashDrawer.dll"

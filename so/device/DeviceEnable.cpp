@@ -6,7 +6,6 @@ namespace vtx {
 
 namespace {
 constexpr int kEnableOpenAttempts = 5;
-constexpr DWORD kMonitorStopLimitMs = 1000;
 } // namespace
 
 long CCashDrawer::EnableDevice(bool enable) {
@@ -25,18 +24,20 @@ long CCashDrawer::EnableDevice(bool enable) {
         // already moves DrawerOpened.
         m_bMonitorStartedOpen = m_properties.DrawerOpened != 0;
         if (!m_statusThread.Start(&CCashDrawer::StatusThreadProc, this)) {
+            m_trace.Log(kTraceFailures, "status monitor not started: error %lu", GetLastError());
             // Without a monitor the device would be "enabled" but never report.
             if (openedHere) {
-                m_serialPort.Close();
+                ClosePort("no status monitor");
             }
             return StoreResult(opos::OPOS_E_FAILURE);
         }
+        m_trace.Log(kTraceWire, "status monitor started");
     }
-    if (!enable && m_statusThread.IsRunning()) {
-        m_statusThread.Stop(kMonitorStopLimitMs);
+    if (!enable) {
+        StopStatusMonitor();
     }
     if (!enable && !m_properties.IsClaimed()) {
-        m_serialPort.Close();
+        ClosePort("disabled");
     }
     m_properties.SetFlag(FLAG_ENABLED, enable);
     if (enable) {

@@ -35,6 +35,7 @@ bool CCashDrawer::ReopenDroppedPort() {
         m_bReopenPort = false;
         return true;
     }
+    m_trace.Log(kTraceCalls, "reopening the dropped port");
     return OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate);
 }
 
@@ -53,11 +54,15 @@ void CCashDrawer::OpenDrawer() {
     if (!m_serialPort.IsOpen()) {
         SetLastError(ERROR_INVALID_HANDLE);
     } else if (m_serialPort.Write(drawer::kOpenCommand, sizeof(drawer::kOpenCommand))) {
+        m_trace.Log(kTraceWire, "TX %s (open drawer)",
+                    HexBytes(drawer::kOpenCommand, sizeof(drawer::kOpenCommand)).c_str());
         StoreResult(OPOS_SUCCESS);
         return;
     }
-    StoreResult(ClassifyWriteFailure(GetLastError()));
-    m_serialPort.Close();
+    const DWORD error = GetLastError();
+    m_trace.Log(kTraceFailures, "open-drawer command not written: error %lu", error);
+    StoreResult(ClassifyWriteFailure(error));
+    ClosePort("write failed");
     m_bReopenPort = true;
 }
 

@@ -28,7 +28,11 @@ bool CCashDrawer::QueryDrawerState(bool lastKnown, bool* answered) {
     }
     // No answer: drop the port, so the next open-drawer command starts with a reopen.
     m_bReopenPort = true;
-    m_serialPort.Close();
+    if (m_serialPort.IsOpen()) {
+        m_trace.Log(kTraceFailures, "no answer to the status request: port dropped, drawer taken as %s",
+                    lastKnown ? "open" : "closed");
+    }
+    ClosePort("dropped");
     return lastKnown;
 }
 

@@ -3,6 +3,8 @@
 // Protocol mirrored by so/events/models/event_delivery.pml.
 #include "events/EventInterface.h"
 
+#include "service/CashDrawer.h"
+
 namespace vtx {
 
 DWORD WINAPI EventDispatchThreadProc(LPVOID param) {
@@ -39,6 +41,16 @@ void CEventInterface::RunEventDispatch() {
     t.SignalStopped();
 }
 
+void CEventInterface::TraceGivenUp(const COPOSEvent* record) {
+    if (m_pOwner != nullptr && record->IsKind(EVENT_KIND_STATUS_UPDATE)) {
+        m_pOwner->Trace().Log(kTraceFailures,
+                              "status %ld not taken within %lu ms; the next record goes on (this one fires "
+                              "if the application's thread takes it later)",
+                              static_cast<const CStatusUpdateEvent*>(record)->m_nStatus,
+                              EVENT_HANDOVER_LIMIT_MS);
+    }
+}
+
 void CEventInterface::DeliverQueuedEvents() {
     CPOSEventDispatchThread& t = m_dispatchThread;
     for (;;) {
@@ -64,7 +76,9 @@ void CEventInterface::DeliverQueuedEvents() {
         }
         // A stop ends the wait at once: the record stays with its message.
         const HANDLE waits[] = {record->m_evDone.get(), t.StopRequestEvent()};
-        WaitForMultipleObjects(2, waits, FALSE, EVENT_HANDOVER_LIMIT_MS);
+        if (WaitForMultipleObjects(2, waits, FALSE, EVENT_HANDOVER_LIMIT_MS) == WAIT_TIMEOUT) {
+            TraceGivenUp(record);
+        }
         record->ReleaseHolder();
 
         CollectionLock lock(t.m_events);

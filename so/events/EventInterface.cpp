@@ -104,6 +104,9 @@ BOOL CEventInterface::FireEvent(COPOSEvent* record) {
         DISPPARAMS params{&arg, nullptr, 1, 0};
         HRESULT hr = controlObject->Invoke(m_pOwner->StatusUpdateDispid(), IID_NULL, LOCALE_USER_DEFAULT,
                                            DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        m_pOwner->Trace().Log(FAILED(hr) ? kTraceFailures : kTraceCalls,
+                              "status %ld: SOStatusUpdate answered 0x%08lX", V_I4(&arg),
+                              static_cast<unsigned long>(hr));
         if (FAILED(hr)) {
             // Not signalled: the dispatch thread gives the record up after its hand-over limit.
             return FALSE;
@@ -121,6 +124,9 @@ long CEventInterface::QueueStatusUpdate(long status) {
         m_dispatchThread.m_events.Add(record);
     }
     SetEvent(m_dispatchThread.WakeEvent());
+    if (m_pOwner != nullptr) {
+        m_pOwner->Trace().Log(kTraceCalls, "status %ld queued", status);
+    }
     return 0;
 }
 

@@ -41,6 +41,7 @@ public:
     // Dispatch thread side.
     void RunEventDispatch();
     void DeliverQueuedEvents();
+    void TraceGivenUp(const COPOSEvent* record);
 
     CCashDrawer* m_pOwner = nullptr;
     CPOSEventDispatchThread m_dispatchThread;

@@ -14,6 +14,7 @@ namespace {
 constexpr DWORD kClaimRetryPauseMs = 100;
 constexpr DWORD kDispatchStopLimitMs = 1000;
 constexpr DWORD kFinalDispatchStopLimitMs = 2000;
+constexpr DWORD kMonitorStopLimitMs = 1000;
 
 // Lets calls that arrive on this thread (Close among them) run while an
 // unlimited Claim waits for its port.
@@ -86,10 +87,11 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
     if (m_properties.IsOpen()) {
         return StoreResult(OPOS_E_ILLEGAL);
     }
-    std::wstring keyPath = kCashDrawerClassKey;
-    keyPath += L'\\';
-    keyPath.append(deviceName ? deviceName : L"", deviceName ? SysStringLen(deviceName) : 0u);
+    const std::wstring name(deviceName ? deviceName : L"", deviceName ? SysStringLen(deviceName) : 0u);
+    const std::wstring keyPath = std::wstring(kCashDrawerClassKey) + L'\\' + name;
 
+    // Before anything can fail, so a failed open is traced too.
+    m_trace.Configure(ReadTraceSettings(keyPath, name), name);
     m_properties.Reset();
     m_properties.CapStatus = 1;
     m_properties.CapStatusMultiDrawerDetect = 0;
@@ -103,7 +105,11 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
     // Without both callbacks the object still opens; its events reach nobody.
     BindControlObject(pDispatch);
     m_eventInterface.CreateEventWindow(this);
-    m_eventInterface.m_dispatchThread.Start(&EventDispatchThreadProc, &m_eventInterface);
+    if (m_eventInterface.m_dispatchThread.Start(&EventDispatchThreadProc, &m_eventInterface)) {
+        m_trace.Log(kTraceWire, "event dispatch thread started");
+    } else {
+        m_trace.Log(kTraceFailures, "event dispatch thread not started: error %lu", GetLastError());
+    }
     return StoreResult(OPOS_SUCCESS);
 }
 
@@ -163,7 +169,7 @@ long CCashDrawer::Release() {
     }
     StopStatusMonitor();
     m_properties.SetFlag(FLAG_ENABLED, false);
-    m_serialPort.Close();
+    ClosePort("released");
     m_properties.SetFlag(FLAG_CLAIMED, false);
     return StoreResult(OPOS_SUCCESS);
 }
@@ -175,7 +181,7 @@ long CCashDrawer::Close() {
     if (m_properties.IsEnabled()) {
         StopStatusMonitor();
         if (!m_properties.IsClaimed()) {
-            m_serialPort.Close();
+            ClosePort("closed");
         }
         m_properties.SetFlag(FLAG_ENABLED, false);
     }
@@ -189,6 +195,36 @@ long CCashDrawer::Close() {
     m_eventInterface.ReleasePendingMessages();
     m_properties.SetFlag(FLAG_OPEN, false);
     return StoreResult(OPOS_SUCCESS);
+}
+
+void CCashDrawer::StopStatusMonitor() {
+    StopWorker(m_statusThread, kMonitorStopLimitMs, "status monitor");
+}
+
+void CCashDrawer::StopEventDispatch(DWORD limitMs) {
+    StopWorker(m_eventInterface.m_dispatchThread, limitMs, "event dispatch thread");
+}
+
+void CCashDrawer::StopWorker(COPOSThread& worker, DWORD limitMs, const char* name) {
+    if (!worker.IsRunning()) {
+        return;
+    }
+    const long forcedBefore = COPOSThread::ForcedStopCount();
+    const DWORD start = GetTickCount();
+    worker.Stop(limitMs);
+    const DWORD spent = GetTickCount() - start;
+    if (COPOSThread::ForcedStopCount() != forcedBefore) {
+        m_trace.Log(kTraceFailures, "%s ended by force after %lu ms", name, spent);
+    } else {
+        m_trace.Log(kTraceWire, "%s stopped in %lu ms", name, spent);
+    }
+}
+
+void CCashDrawer::ClosePort(const char* reason) {
+    if (m_serialPort.IsOpen()) {
+        m_serialPort.Close();
+        m_trace.Log(kTraceCalls, "port closed: %s", reason);
+    }
 }
 
 long CCashDrawer::COFreezeEvents(bool freeze) {

@@ -6,8 +6,11 @@
 #include "events/EventInterface.h"
 #include "events/OPOSThread.h"
 #include "service/CashDrawerProperties.h"
+#include "service/DispatchTable.h"
+#include "trace/TraceLog.h"
 #include "win32/UniqueHandle.h"
 
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -70,6 +73,8 @@ public:
     IDispatch* ControlObject() const { return m_controlObject; }
     DISPID StatusUpdateDispid() const { return m_dispidSOStatusUpdate; }
     CEventInterface& EventInterface() { return m_eventInterface; }
+    // The device's trace log; any thread may write to it.
+    CTraceLog& Trace() { return m_trace; }
     bool PortIsOpen() const { return m_serialPort.IsOpen(); }
     bool ReopenPending() const { return m_bReopenPort; }
     bool StatusMonitorRunning() const { return m_statusThread.IsRunning(); }
@@ -91,16 +96,15 @@ private:
         m_properties.StoreResult(code);
         return code;
     }
-    void StopStatusMonitor() {
-        if (m_statusThread.IsRunning()) {
-            m_statusThread.Stop(1000);
-        }
-    }
-    void StopEventDispatch(DWORD limitMs) {
-        if (m_eventInterface.m_dispatchThread.IsRunning()) {
-            m_eventInterface.m_dispatchThread.Stop(limitMs);
-        }
-    }
+    void StopStatusMonitor();
+    void StopEventDispatch(DWORD limitMs);
+    // Stops a running worker within its limit and traces how it went.
+    void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name);
+    // Closes the port, if open, and says why in the trace. The caller holds
+    // the port mutex or no worker uses the port.
+    void ClosePort(const char* reason);
+    // Logs one dispatch call with its arguments and result, at level 1 when it failed.
+    void TraceCall(const MethodInfo& method, const std::array<ConvertedArg, 4>& args, long code, BSTR text);
 
     // The IDispatch this object is reached through; its identity is the object's.
     class XDispatch : public IDispatch {
@@ -131,6 +135,8 @@ private:
         ~ModuleLockHolder();
     } m_moduleLock;
     std::atomic<ULONG> m_refCount{1};
+    // Declared early: the workers and the event window log until they are gone.
+    CTraceLog m_trace;
     XDispatch m_xDispatch{*this};
 
     UniqueHandle m_hPortMutex;

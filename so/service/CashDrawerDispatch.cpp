@@ -170,6 +170,9 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
         return DISP_E_MEMBERNOTFOUND;
     }
 
+    if (m_trace.On(kTraceFailures)) {
+        TraceCall(*method, a, code, text);
+    }
     if (result == nullptr) {
         SysFreeString(text);
         return S_OK;

@@ -9,6 +9,8 @@
 #include <ocidl.h>
 
 #include "ControlObjectIds.h"
+#include "DeviceLookup.h"
+#include "trace/TraceSettings.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
 #include "com/Variant.h"
@@ -238,7 +240,21 @@ private:
     DWORD m_cookie = 0;
 };
 
+// A support engineer who switched tracing on wants to know where to look.
+void SayWhereTheTraceIs(const std::wstring& device) {
+    co::DeviceEntry entry;
+    if (co::FindDevice(device, entry) != co::LookupResult::Found) {
+        return;
+    }
+    const std::wstring keyPath = std::wstring(co::kCashDrawerClassKey) + L"\\" + entry.deviceKey;
+    TraceSettings trace = ReadTraceSettings(keyPath, entry.deviceKey);
+    if (trace.level > kTraceOff) {
+        Line("tracing at level %d to %s", trace.level, Narrow(trace.file.c_str()).c_str());
+    }
+}
+
 int Run(const std::wstring& device) {
+    SayWhereTheTraceIs(device);
     CLSID clsid;
     ComPtr<IDispatch> created;
     HRESULT hr = CLSIDFromProgID(co::kProgId, &clsid);

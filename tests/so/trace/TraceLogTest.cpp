@@ -1,0 +1,220 @@
+// The trace log as a support engineer uses it: switched on in the device key,
+// read back as text after a session against the virtual drawer.
+#include "ChildProcess.h"
+#include "DeviceRegistry.h"
+#include "FakeControlObject.h"
+#include "MessagePump.h"
+#include "ServiceObject.h"
+#include "VirtualDrawer.h"
+#include "WinePath.h"
+#include "trace/TraceLog.h"
+#include "win32/UniqueHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vtx::test {
+namespace {
+
+// Time with milliseconds, process, thread, architecture, device, message.
+const std::regex kLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} +\d+ +\d+ (32|64) \S+ .+)");
+
+std::wstring TempFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    std::wstring folder = std::wstring(base) + L"vtxtrace-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(GetTickCount());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::optional<std::string> ReadFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Whole lines only: each ends in CR LF and has every field.
+std::vector<std::string> LinesOf(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string text = ReadFile(path).value_or("");
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        EXPECT_NE(end, std::string::npos) << "torn last line";
+        if (end == std::string::npos) {
+            break;
+        }
+        lines.push_back(text.substr(at, end - at));
+        EXPECT_TRUE(std::regex_match(lines.back(), kLine)) << lines.back();
+        at = end + 2;
+    }
+    return lines;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& fragment) {
+    for (const std::string& l : lines) {
+        if (l.find(fragment) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& fragments) {
+    size_t next = 0;
+    for (const std::string& fragment : fragments) {
+        while (next < lines.size() && lines[next].find(fragment) == std::string::npos) {
+            ++next;
+        }
+        ASSERT_LT(next, lines.size()) << "\"" << fragment << "\" missing or out of order";
+        ++next;
+    }
+}
+
+class TraceLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drawer.Reset();
+        device.SetPort(drawer.PortName());
+    }
+    void TearDown() override {
+        so.reset();
+        for (const std::wstring& f : {logFile, logFile + L".1"}) {
+            DeleteFileW(f.c_str());
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+    void SwitchOn(DWORD level, std::optional<DWORD> maxKb = std::nullopt) {
+        device.SetRaw(L"TraceLevel", REG_DWORD, &level, sizeof(level));
+        device.SetRaw(L"TraceFile", REG_SZ, logFile.c_str(), static_cast<DWORD>((logFile.size() + 1) * 2));
+        if (maxKb) {
+            device.SetRaw(L"TraceMaxKB", REG_DWORD, &*maxKb, sizeof(DWORD));
+        }
+    }
+    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    // A short POS session on a new object; every answer, in order.
+    std::vector<long> Session() {
+        FakeControlObject app;
+        ComPtr<IDispatch> object = NewServiceObject();
+        IDispatch* o = object.get();
+        auto code = [o] { return CallLong(o, dispid::GetPropertyNumber, {Long(6)}); };
+        std::vector<long> codes;
+        codes.push_back(OpenService(o, device.Name(), &app));
+        CallVoid(o, dispid::OpenDrawer); // not enabled yet
+        codes.push_back(code());
+        codes.push_back(CallLong(o, dispid::Claim, {Long(1000)}));
+        CallVoid(o, dispid::SetPropertyNumber, {Long(3), Long(1)});
+        codes.push_back(code());
+        CallVoid(o, dispid::OpenDrawer);
+        codes.push_back(code());
+        codes.push_back(PumpUntil([&] { return app.Updates().size() == 1; }, 20000) ? 1 : 0);
+        codes.push_back(CallLong(o, dispid::CheckHealth, {Long(1)}));
+        codes.push_back(CallLong(o, dispid::Close));
+        return codes;
+    }
+
+    VirtualDrawer drawer;
+    DeviceKey device{UniqueDeviceName(L"VX-TRC")};
+    FakeControlObject co;
+    ComPtr<IDispatch> so = NewServiceObject();
+    std::wstring folder = TempFolder();
+    std::wstring logFile = folder + L"\\drawer.log";
+};
+
+TEST_F(TraceLog, LevelThreeShowsCallsBytesAndEventsInOrder) {
+    SwitchOn(3);
+    EXPECT_EQ(Session(), (std::vector<long>{0, 106, 0, 0, 0, 1, 106, 0}));
+
+    std::vector<std::string> lines = LinesOf(logFile);
+    ExpectInOrder(lines, {"event dispatch thread started", "OpenService(\"CashDrawer\", \"VX-TRC",
+                          "OpenDrawer(), ResultCode 106", "opened at 9600 bit/s", "Claim(1000) = 0",
+                          "status monitor started", "SetPropertyNumber(3, 1), ResultCode 0",
+                          "TX 1C 1E 11 13 (open drawer)", "OpenDrawer(), ResultCode 0", "RX 19 (open)",
+                          "status 1 queued", "status 1: SOStatusUpdate answered 0x00000000",
+                          "status monitor stopped in", "event dispatch thread stopped in", "Close() = 0"});
+    ExpectInOrder(lines, {"status monitor started", "TX 1D 1B 0F 0C (status request)"});
+    EXPECT_NE(lines.front().find(sizeof(void*) == 8 ? " 64 VX-TRC" : " 32 VX-TRC"), std::string::npos);
+}
+
+TEST_F(TraceLog, LevelOneLogsOnlyFailures) {
+    SwitchOn(1);
+    device.SetPort(L"COM255"); // no such port: the claim fails
+    EXPECT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 111);
+    EXPECT_EQ(Number(1001), 0);
+    EXPECT_EQ(CallLong(so.get(), dispid::Close), 0);
+
+    std::vector<std::string> lines = LinesOf(logFile);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("(COM255) not opened: error"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("Claim(0) = 111"), std::string::npos) << lines[1];
+}
+
+TEST_F(TraceLog, RollsOverOnceAtTheCap) {
+    SwitchOn(2, 1);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    for (long i = 0; i < 60; ++i) {
+        Number(i);
+    }
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+
+    std::vector<std::string> current = LinesOf(logFile);
+    std::vector<std::string> rolled = LinesOf(logFile + L".1");
+    EXPECT_LE(ReadFile(logFile)->size(), 1024u);
+    EXPECT_LE(ReadFile(logFile + L".1")->size(), 1024u);
+    EXPECT_FALSE(rolled.empty());
+    EXPECT_TRUE(Contains(current, "Close() = 0"));
+}
+
+TEST_F(TraceLog, UnwritablePathChangesNoResult) {
+    std::vector<long> untraced = Session();
+    drawer.Reset();
+    // No folder can be made under a file.
+    std::ofstream(logFile.c_str()) << "not a folder";
+    const std::wstring wanted = logFile;
+    logFile += L"\\sub\\drawer.log";
+    SwitchOn(3);
+    EXPECT_EQ(Session(), untraced);
+    logFile = wanted;
+}
+
+TEST_F(TraceLog, TwoProcessesAppendingAtOnceLeaveOnlyWholeLines) {
+    constexpr int kLines = 400;
+    std::vector<UniqueHandle> writers;
+    for (const wchar_t* tag : {L"A", L"B"}) {
+        std::wstring command = Quoted(DosPathOf(VTX_TRACEWRITER_EXE)) + L" " + Quoted(logFile) + L" " +
+                               std::to_wstring(kLines) + L" " + tag;
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(
+            CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        CloseHandle(pi.hThread);
+        writers.emplace_back(pi.hProcess);
+    }
+    for (const UniqueHandle& w : writers) {
+        ASSERT_EQ(WaitForSingleObject(w.get(), 120000), WAIT_OBJECT_0);
+    }
+    std::vector<std::string> lines = LinesOf(logFile);
+    EXPECT_EQ(lines.size(), 2u * kLines);
+    int fromA = 0;
+    for (const std::string& l : lines) {
+        EXPECT_NE(l.find(" end"), std::string::npos) << l;
+        fromA += l.find(" A line ") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(fromA, kLines);
+}
+
+} // namespace
+} // namespace vtx::test
