@@ -5,6 +5,7 @@
 ' AUTOCLOSE). Exits 0 when every step answered as expected; otherwise names
 ' the step and exits 1.
 Option Explicit
+' Wine's cscript ends at an uncaught error silently, with exit code 0.
 On Error Resume Next
 
 Const kPollSeconds = 20
