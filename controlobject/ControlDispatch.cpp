@@ -157,8 +157,8 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
             hr = DISP_E_BADPARAMCOUNT;
         } else {
             long a[4] = {};
-            long* dataRef = nullptr;
-            BSTR* textRef = nullptr;
+            LongByRef data;
+            TextByRef textOut;
             std::wstring text;
             // Convert first: a bad argument must not reach the device.
             switch (id) {
@@ -171,14 +171,14 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
             case dispid::DirectIO:
                 if (FAILED(hr = ToLong(ArgAt(p, 0), a[0]))) {
                     hr = failArg(0, hr);
-                } else if (FAILED(hr = LongRef(ArgAt(p, 1), dataRef))) {
+                } else if (FAILED(hr = data.Bind(ArgAt(p, 1)))) {
                     hr = failArg(1, hr);
-                } else if (FAILED(hr = BstrRef(ArgAt(p, 2), textRef))) {
+                } else if (FAILED(hr = textOut.Bind(ArgAt(p, 2)))) {
                     hr = failArg(2, hr);
                 }
                 break;
             case dispid::RetrieveStatistics:
-                if (FAILED(hr = BstrRef(ArgAt(p, 0), textRef))) {
+                if (FAILED(hr = textOut.Bind(ArgAt(p, 0)))) {
                     hr = failArg(0, hr);
                 }
                 break;
@@ -208,7 +208,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                     code = CheckHealth(a[0]);
                     break;
                 case dispid::DirectIO:
-                    code = DirectIO(a[0], dataRef, textRef);
+                    code = DirectIO(a[0], data.get(), textOut.get());
                     break;
                 case dispid::OpenDrawer:
                     code = OpenDrawer();
@@ -217,12 +217,18 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                     code = WaitForDrawerClose(a[0], a[1], a[2], a[3]);
                     break;
                 case dispid::RetrieveStatistics:
-                    code = RetrieveStatistics(textRef);
+                    code = RetrieveStatistics(textOut.get());
                     break;
                 default:
                     break;
                 }
-                SetLong(result, code);
+                // Whatever the code, the service may have written the outputs.
+                textOut.WriteBack();
+                if (FAILED(hr = data.WriteBack())) {
+                    hr = failArg(1, hr);
+                } else {
+                    SetLong(result, code);
+                }
             }
         }
     } catch (const std::bad_alloc&) {

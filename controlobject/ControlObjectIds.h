@@ -34,6 +34,10 @@
 // - Events go through one connection point for DIID_CashDrawerControlEvents.
 //   A sink must answer that IID or IDispatch. Enumerating connection points
 //   or connections is not supported (E_NOTIMPL).
+// - By-reference arguments (DirectIO's pData and pString, RetrieveStatistics'
+//   buffer) take whatever a script or compiled client passes for them: any
+//   number for a long, anything convertible to text for a BSTR, typed or in a
+//   VARIANT (DispatchArgs.h). A null reference answers E_POINTER.
 // - No type library: GetTypeInfoCount answers 0. Names resolve from the
 //   table below, case-insensitively.
 #include <windows.h>

@@ -37,38 +37,187 @@ HRESULT ToText(const VARIANT& v, std::wstring& out) {
 }
 
 namespace {
-// The VARIANT a VT_BYREF|VT_VARIANT argument points at, made `type` when empty.
-VARIANT* InnerOfType(VARIANT& v, VARTYPE type) {
-    if (V_VT(&v) != (VT_BYREF | VT_VARIANT) || V_VARIANTREF(&v) == nullptr) {
-        return nullptr;
+
+bool IsNumber(VARTYPE vt) {
+    switch (vt) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_BOOL:
+        return true;
+    default:
+        return false;
     }
-    VARIANT* inner = V_VARIANTREF(&v);
-    if (V_VT(inner) == VT_EMPTY) {
-        VariantInit(inner);
-        V_VT(inner) = type;
-    }
-    return V_VT(inner) == type ? inner : nullptr;
 }
+
+// Stores `value` where `ref`, a reference to the same numeric type, points.
+void StoreThrough(VARIANT& ref, const VARIANT& value) {
+    switch (V_VT(&value)) {
+    case VT_I1:
+        *V_I1REF(&ref) = V_I1(&value);
+        break;
+    case VT_UI1:
+        *V_UI1REF(&ref) = V_UI1(&value);
+        break;
+    case VT_I2:
+        *V_I2REF(&ref) = V_I2(&value);
+        break;
+    case VT_UI2:
+        *V_UI2REF(&ref) = V_UI2(&value);
+        break;
+    case VT_I4:
+        *V_I4REF(&ref) = V_I4(&value);
+        break;
+    case VT_UI4:
+        *V_UI4REF(&ref) = V_UI4(&value);
+        break;
+    case VT_INT:
+        *V_INTREF(&ref) = V_INT(&value);
+        break;
+    case VT_UINT:
+        *V_UINTREF(&ref) = V_UINT(&value);
+        break;
+    case VT_I8:
+        *V_I8REF(&ref) = V_I8(&value);
+        break;
+    case VT_UI8:
+        *V_UI8REF(&ref) = V_UI8(&value);
+        break;
+    case VT_R4:
+        *V_R4REF(&ref) = V_R4(&value);
+        break;
+    case VT_R8:
+        *V_R8REF(&ref) = V_R8(&value);
+        break;
+    case VT_CY:
+        *V_CYREF(&ref) = V_CY(&value);
+        break;
+    case VT_BOOL:
+        *V_BOOLREF(&ref) = V_BOOL(&value);
+        break;
+    case VT_DECIMAL: {
+        // A DECIMAL inside a VARIANT keeps that VARIANT's type in wReserved.
+        DECIMAL& target = *V_DECIMALREF(&ref);
+        USHORT reserved = target.wReserved;
+        target = V_DECIMAL(&value);
+        target.wReserved = reserved;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
-HRESULT LongRef(VARIANT& v, long*& out) {
-    out = nullptr;
-    if (V_VT(&v) == (VT_BYREF | VT_I4)) {
-        out = V_I4REF(&v);
-    } else if (VARIANT* inner = InnerOfType(v, VT_I4)) {
-        out = &V_I4(inner);
+HRESULT LongByRef::Bind(VARIANT& arg) {
+    const VARTYPE vt = V_VT(&arg);
+    if ((vt & VT_BYREF) == 0) {
+        return DISP_E_TYPEMISMATCH;
     }
-    return out != nullptr ? S_OK : DISP_E_TYPEMISMATCH;
+    if (V_BYREF(&arg) == nullptr) {
+        return E_POINTER;
+    }
+    const VARIANT* source = &arg;
+    if (vt == (VT_BYREF | VT_I4)) {
+        m_target = V_I4REF(&arg);
+        return S_OK;
+    }
+    if (vt == (VT_BYREF | VT_VARIANT)) {
+        VARIANT* inner = V_VARIANTREF(&arg);
+        if (V_VT(inner) == VT_I4) {
+            m_target = &V_I4(inner);
+            return S_OK;
+        }
+        if (V_VT(inner) != VT_EMPTY && !IsNumber(V_VT(inner))) {
+            return DISP_E_TYPEMISMATCH;
+        }
+        m_inner = inner;
+        source = inner;
+    } else if (IsNumber(vt & ~VT_BYREF)) {
+        m_typed = &arg;
+    } else {
+        return DISP_E_TYPEMISMATCH;
+    }
+    Variant converted;
+    HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(source), 0, VT_I4);
+    if (FAILED(hr)) {
+        m_inner = m_typed = nullptr;
+        return hr;
+    }
+    m_value = V_I4(converted.get());
+    m_target = &m_value;
+    return S_OK;
 }
 
-HRESULT BstrRef(VARIANT& v, BSTR*& out) {
-    out = nullptr;
-    if (V_VT(&v) == (VT_BYREF | VT_BSTR)) {
-        out = V_BSTRREF(&v);
-    } else if (VARIANT* inner = InnerOfType(v, VT_BSTR)) {
-        out = &V_BSTR(inner);
+HRESULT LongByRef::WriteBack() {
+    if (m_inner != nullptr) {
+        VariantClear(m_inner);
+        V_VT(m_inner) = VT_I4;
+        V_I4(m_inner) = m_value;
+    } else if (m_typed != nullptr) {
+        VARIANT result;
+        VariantInit(&result);
+        V_VT(&result) = VT_I4;
+        V_I4(&result) = m_value;
+        Variant back;
+        HRESULT hr = VariantChangeType(back.get(), &result, 0, V_VT(m_typed) & ~VT_BYREF);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        StoreThrough(*m_typed, *back.get());
     }
-    return out != nullptr ? S_OK : DISP_E_TYPEMISMATCH;
+    return S_OK;
+}
+
+HRESULT TextByRef::Bind(VARIANT& arg) {
+    const VARTYPE vt = V_VT(&arg);
+    if (vt != (VT_BYREF | VT_BSTR) && vt != (VT_BYREF | VT_VARIANT)) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    if (V_BYREF(&arg) == nullptr) {
+        return E_POINTER;
+    }
+    if (vt == (VT_BYREF | VT_BSTR)) {
+        m_target = V_BSTRREF(&arg);
+        return S_OK;
+    }
+    VARIANT* inner = V_VARIANTREF(&arg);
+    if (V_VT(inner) == VT_BSTR) {
+        m_target = &V_BSTR(inner);
+        return S_OK;
+    }
+    if ((V_VT(inner) & VT_BYREF) != 0) {
+        return DISP_E_TYPEMISMATCH; // no reference to a reference
+    }
+    HRESULT hr = VariantChangeType(m_text.get(), inner, 0, VT_BSTR);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_inner = inner;
+    m_target = &V_BSTR(m_text.get());
+    return S_OK;
+}
+
+void TextByRef::WriteBack() {
+    if (m_inner != nullptr) {
+        VariantClear(m_inner);
+        // The text moves to the caller's VARIANT.
+        *m_inner = *m_text.get();
+        VariantInit(m_text.get());
+        m_inner = nullptr;
+    }
 }
 
 void SetLong(VARIANT* result, long value) {

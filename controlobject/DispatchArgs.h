@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "com/Variant.h"
+
 #include <string>
 
 namespace vtx::co {
@@ -39,10 +41,43 @@ VARIANT& ArgAt(const DISPPARAMS& params, UINT index);
 HRESULT ToLong(const VARIANT& v, long& out);
 HRESULT ToBool(const VARIANT& v, bool& out);
 HRESULT ToText(const VARIANT& v, std::wstring& out);
-// By-reference arguments: VT_BYREF of the type itself, or of a VARIANT
-// holding it (an empty one is made that type).
-HRESULT LongRef(VARIANT& v, long*& out);
-HRESULT BstrRef(VARIANT& v, BSTR*& out);
+// A `long*` argument. Accepted: a reference to a long; a reference to a
+// VARIANT holding a number or nothing (how VBScript passes any variable),
+// which comes back as VT_I4; a reference to another numeric type (a typed
+// variable of a compiled client), coerced both ways as Automation does. The
+// member works on `get()`; `WriteBack` stores the result in the caller's
+// variable, so a refused argument changes nothing. Unbound, it writes nothing.
+class LongByRef {
+public:
+    HRESULT Bind(VARIANT& arg);
+    long* get() noexcept { return m_target; }
+    // DISP_E_OVERFLOW when the result does not fit the caller's narrower
+    // type: the variable keeps its old value, and the call, made by then,
+    // leaves its code in ResultCode.
+    HRESULT WriteBack();
+
+private:
+    long* m_target = nullptr;
+    VARIANT* m_inner = nullptr; // a VARIANT converted for the call
+    VARIANT* m_typed = nullptr; // a reference to another numeric type
+    long m_value = 0;
+};
+
+// A `BSTR*` argument: a reference to a BSTR, or to a VARIANT holding any
+// value convertible to text, which comes back as VT_BSTR (its old value
+// freed). A typed reference to anything but a BSTR is refused: the text the
+// service writes would rarely convert back.
+class TextByRef {
+public:
+    HRESULT Bind(VARIANT& arg);
+    BSTR* get() noexcept { return m_target; }
+    void WriteBack();
+
+private:
+    BSTR* m_target = nullptr;
+    VARIANT* m_inner = nullptr;
+    Variant m_text;
+};
 
 // Result helpers; `result` may be null when the caller wants none.
 void SetLong(VARIANT* result, long value);

@@ -1,6 +1,8 @@
 // The Control Object's dispatch interface as Automation clients call it.
 #include "ControlFixture.h"
 
+#include <string>
+
 namespace vtx::test {
 namespace {
 
@@ -92,6 +94,132 @@ TEST_F(ControlDispatch, MalformedCallsFailAsCallsAndNeverReachTheService) {
                               nullptr, nullptr, nullptr),
               DISP_E_NONAMEDARGS);
     EXPECT_TRUE(script->calls.empty());
+}
+
+// A VARIANT of type `vt` holding `number`.
+VARIANT Number(VARTYPE vt, double number) {
+    VARIANT v = Long(0);
+    V_VT(&v) = VT_R8;
+    V_R8(&v) = number;
+    EXPECT_EQ(VariantChangeType(&v, &v, 0, vt), S_OK) << vt;
+    return v;
+}
+
+VARIANT Of(VARTYPE vt) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = vt;
+    return v;
+}
+
+// How a by-reference argument reaches Invoke: as a reference to the
+// caller's VARIANT (VBScript, JScript), as a reference to the value itself
+// (typed variables of compiled clients), or as a null reference.
+enum class Pass { Variant, Typed, NullVariant, NullTyped };
+
+VARIANT Refer(VARIANT& held, Pass how) {
+    VARIANT r;
+    VariantInit(&r);
+    bool variant = how == Pass::Variant || how == Pass::NullVariant;
+    V_VT(&r) = VT_BYREF | (variant ? VARTYPE{VT_VARIANT} : V_VT(&held));
+    if (how == Pass::Variant) {
+        V_VARIANTREF(&r) = &held;
+    } else if (how == Pass::Typed) {
+        // A DECIMAL fills the whole VARIANT; every other value starts the union.
+        V_BYREF(&r) = V_VT(&held) == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(&held)) : &V_UI1(&held);
+    }
+    return r;
+}
+
+TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWrittenBack) {
+    ASSERT_EQ(Open(device.Name()), 0);
+    struct Case {
+        const char* what;
+        VARIANT before;
+        Pass pass;
+        HRESULT hr;
+        const wchar_t* serviceSaw; // null: the call never reached the service
+        VARIANT after;
+        long command = 7; // the fake writes back twice the command
+    };
+    const Pass V = Pass::Variant, T = Pass::Typed;
+    // DirectIO's `long*` (the other argument a typed "in").
+    Case numbers[] = {
+        {"VBScript's 16-bit zero", Number(VT_I2, 0), V, S_OK, L"0", Long(14)},
+        {"empty", Of(VT_EMPTY), V, S_OK, L"0", Long(14)},
+        {"I1", Number(VT_I1, -3), V, S_OK, L"-3", Long(14)},
+        {"UI1", Number(VT_UI1, 200), V, S_OK, L"200", Long(14)},
+        {"UI2", Number(VT_UI2, 60000), V, S_OK, L"60000", Long(14)},
+        {"I4", Number(VT_I4, 5), V, S_OK, L"5", Long(14)},
+        {"UI4", Number(VT_UI4, 7), V, S_OK, L"7", Long(14)},
+        {"INT", Number(VT_INT, -8), V, S_OK, L"-8", Long(14)},
+        {"UINT", Number(VT_UINT, 9), V, S_OK, L"9", Long(14)},
+        {"I8", Number(VT_I8, -10), V, S_OK, L"-10", Long(14)},
+        {"UI8", Number(VT_UI8, 11), V, S_OK, L"11", Long(14)},
+        {"R4", Number(VT_R4, 12), V, S_OK, L"12", Long(14)},
+        {"R8", Number(VT_R8, -13), V, S_OK, L"-13", Long(14)},
+        {"CY", Number(VT_CY, 14), V, S_OK, L"14", Long(14)},
+        {"DECIMAL", Number(VT_DECIMAL, 15), V, S_OK, L"15", Long(14)},
+        {"BOOL", Number(VT_BOOL, 1), V, S_OK, L"-1", Long(14)},
+        {"a long", Long(1), T, S_OK, L"1", Long(14)},
+        {"a typed 16-bit integer keeps its type", Number(VT_I2, 1), T, S_OK, L"1", Number(VT_I2, 14)},
+        {"a typed double keeps its type", Number(VT_R8, 1), T, S_OK, L"1", Number(VT_R8, 14)},
+        {"a typed DECIMAL keeps its type", Number(VT_DECIMAL, 1), T, S_OK, L"1", Number(VT_DECIMAL, 14)},
+        // 400 does not fit a byte: the call was made, the variable keeps its value.
+        {"a typed byte too small for the result", Number(VT_UI1, 5), T, DISP_E_OVERFLOW, L"5",
+         Number(VT_UI1, 5), 200},
+        {"a number too large for a long", Number(VT_R8, 1e12), V, DISP_E_OVERFLOW, nullptr,
+         Number(VT_R8, 1e12)},
+        {"text", Text(L"5"), V, DISP_E_TYPEMISMATCH, nullptr, Text(L"5")},
+        {"null", Of(VT_NULL), V, DISP_E_TYPEMISMATCH, nullptr, Of(VT_NULL)},
+        {"a null VARIANT reference", Long(1), Pass::NullVariant, E_POINTER, nullptr, Long(1)},
+        {"a null long reference", Long(1), Pass::NullTyped, E_POINTER, nullptr, Long(1)},
+    };
+    // DirectIO's `BSTR*` (the other argument a typed 0).
+    Case texts[] = {
+        {"empty", Of(VT_EMPTY), V, S_OK, L"", Text(L"echo")},
+        {"a number", Number(VT_I2, 5), V, S_OK, L"5", Text(L"echo")},
+        {"a double", Number(VT_R8, -3), V, S_OK, L"-3", Text(L"echo")},
+        {"text", Text(L"old"), V, S_OK, L"old", Text(L"echo")},
+        {"a BSTR", Text(L"old"), T, S_OK, L"old", Text(L"echo")},
+        {"null", Of(VT_NULL), V, DISP_E_TYPEMISMATCH, nullptr, Of(VT_NULL)},
+        {"a typed long", Long(1), T, DISP_E_TYPEMISMATCH, nullptr, Long(1)},
+        {"a null BSTR reference", Text(L"old"), Pass::NullTyped, E_POINTER, nullptr, Text(L"old")},
+    };
+
+    auto run = [&](Case& c, bool isText) {
+        VARIANT other = isText ? Long(0) : Text(L"in");
+        VARIANT data = isText ? Refer(other, T) : Refer(c.before, c.pass);
+        VARIANT text = isText ? Refer(c.before, c.pass) : Refer(other, T);
+        script->calls.clear();
+        InvokeResult r = InvokeRaw(control.get(), dispid::DirectIO, {Long(c.command), data, text});
+        EXPECT_EQ(r.hr, c.hr);
+        if (c.hr == S_OK) {
+            EXPECT_EQ(V_I4(r.value.get()), 0);
+        } else {
+            EXPECT_EQ(r.argErr, isText ? 0u : 1u); // counted from the last argument
+        }
+        std::wstring saw;
+        if (c.serviceSaw != nullptr) {
+            saw = L"DirectIO(" + std::to_wstring(c.command) + L"," +
+                  (isText ? L"0," + std::wstring(c.serviceSaw) : std::wstring(c.serviceSaw) + L",in") + L")";
+        }
+        EXPECT_EQ(script->calls.empty() ? L"" : script->calls[0], saw);
+        EXPECT_EQ(V_VT(&c.before), V_VT(&c.after));
+        EXPECT_TRUE(V_VT(&c.before) == VT_NULL ||
+                    VarCmp(&c.before, &c.after, LOCALE_USER_DEFAULT, 0) == static_cast<HRESULT>(VARCMP_EQ));
+        for (VARIANT* v : {&c.before, &c.after, &other}) {
+            VariantClear(v);
+        }
+    };
+    for (Case& c : numbers) {
+        SCOPED_TRACE(std::string("number: ") + c.what);
+        run(c, false);
+    }
+    for (Case& c : texts) {
+        SCOPED_TRACE(std::string("text: ") + c.what);
+        run(c, true);
+    }
 }
 
 TEST_F(ControlDispatch, AcceptsTheCombinedFlagsVisualBasicUses) {

@@ -132,11 +132,13 @@ HRESULT FakeService::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, 
         SetLong(result, Answer(name, 0));
     } else if (member == L"DirectIO") {
         long command = LongArg(p, 0);
-        *V_I4REF(&Arg(p, 1)) = command * 2;
+        long* data = V_I4REF(&Arg(p, 1));
         BSTR* text = V_BSTRREF(&Arg(p, 2));
+        call += L"(" + std::to_wstring(command) + L"," + std::to_wstring(*data) + L"," +
+                (*text ? *text : L"") + L")";
+        *data = command * 2;
         SysFreeString(*text);
         *text = SysAllocString(L"echo");
-        call += L"(" + std::to_wstring(command) + L")";
         SetLong(result, Answer(name, 0));
     } else if (member == L"RetrieveStatistics") {
         BSTR* text = V_BSTRREF(&Arg(p, 0));
