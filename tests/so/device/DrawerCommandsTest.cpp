@@ -91,7 +91,7 @@ protected:
     // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
     void DropPortBySilence() {
         drawer.Expect("MODE SILENT");
-        ASSERT_TRUE(PumpUntil([this] { return !object->PortIsOpen(); }, 15000));
+        ASSERT_TRUE(PumpUntil([this] { return !object->PortIsOpen(); }, 60000));
     }
 
     FakeSpeaker speaker;
