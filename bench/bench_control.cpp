@@ -8,6 +8,7 @@
 #include "ControlObjectIds.h"
 #include "DeviceRegistry.h"
 #include "Dispatch.h"
+#include "BenchMain.h"
 #include "Figures.h"
 #include "VirtualDrawer.h"
 #include "com/ComPtr.h"
@@ -153,21 +154,5 @@ int Run(int cycles) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int cycles = argc > 1 ? std::atoi(argv[1]) : 50;
-    if (cycles <= 0) {
-        std::fprintf(stderr, "usage: bench_control [CYCLES]\n");
-        return 2;
-    }
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int rc = 1;
-    try {
-        rc = Run(cycles);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "bench_control: %s\n", e.what());
-    }
-    CoUninitialize();
-    WSACleanup();
-    return rc;
+    return vtx::bench::BenchMain(argc, argv, "bench_control", 50, Run);
 }

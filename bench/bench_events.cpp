@@ -5,6 +5,7 @@
 //  - how often a worker had to be ended by force.
 // Prints min / median / max over N runs (default 20).
 #include "DeviceRegistry.h"
+#include "BenchMain.h"
 #include "Figures.h"
 #include "FakeControlObject.h"
 #include "MessagePump.h"
@@ -113,21 +114,5 @@ int Run(int runs) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::atoi(argv[1]) : 20;
-    if (runs <= 0) {
-        std::fprintf(stderr, "usage: bench_events [RUNS]\n");
-        return 2;
-    }
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    int rc = 1;
-    try {
-        rc = Run(runs);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "bench_events: %s\n", e.what());
-    }
-    WSACleanup();
-    CoUninitialize();
-    return rc;
+    return vtx::bench::BenchMain(argc, argv, "bench_events", 20, Run);
 }

@@ -1,6 +1,7 @@
 // What the trace log costs: OpenDrawer's time and the drawer change ->
 // SOStatusUpdate latency with tracing off, at level 2 and at level 3.
 //   bench_trace [RUNS]    (latency samples per level; OpenDrawer is timed 20x as often)
+#include "BenchMain.h"
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "Figures.h"
@@ -82,27 +83,13 @@ void Measure(VirtualDrawer& drawer, DeviceKey& device, DWORD level, int runs) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::atoi(argv[1]) : 10;
-    if (runs <= 0) {
-        std::fprintf(stderr, "usage: bench_trace [RUNS]\n");
-        return 2;
-    }
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    int rc = 0;
-    try {
+    return vtx::bench::BenchMain(argc, argv, "bench_trace", 10, [](int runs) {
         VirtualDrawer drawer;
         DeviceKey device(UniqueDeviceName(L"VX-BTRC"));
         device.SetPort(drawer.PortName());
         for (DWORD level : {0ul, 2ul, 3ul}) {
             Measure(drawer, device, level, runs);
         }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "bench_trace: %s\n", e.what());
-        rc = 1;
-    }
-    WSACleanup();
-    CoUninitialize();
-    return rc;
+        return 0;
+    });
 }
