@@ -2,6 +2,7 @@
 #include "CashDrawerControl.h"
 
 #include "ControlObjectIds.h"
+#include "DeferredRelease.h"
 #include "ObjectCount.h"
 
 #include <olectl.h>
@@ -33,7 +34,8 @@ CCashDrawerControl::~CCashDrawerControl() {
     if (IsOpen()) {
         Close();
     }
-    m_retired.reset();
+    // Released from an event handler: the service's frames are still below us.
+    DropService(std::move(m_retired));
     m_eventPoint.DisconnectAll();
     UnlockModule();
 }
@@ -102,19 +104,21 @@ void CCashDrawerControl::ReleaseService() {
     ComPtr<IDispatch> service = m_service.Detach();
     if (m_callDepth > 0) {
         m_retired = std::move(service);
+    } else {
+        DropService(std::move(service));
     }
 }
 
 CCashDrawerControl::CallScope::CallScope(CCashDrawerControl& owner, Direction direction)
     : m_owner(owner), m_direction(direction) {
     if (m_owner.m_callDepth++ == 0 && m_direction == Direction::IntoService) {
-        m_owner.m_retired.reset();
+        DropService(std::move(m_owner.m_retired));
     }
 }
 
 CCashDrawerControl::CallScope::~CallScope() {
     if (--m_owner.m_callDepth == 0 && m_direction == Direction::IntoService) {
-        m_owner.m_retired.reset();
+        DropService(std::move(m_owner.m_retired));
     }
 }
 

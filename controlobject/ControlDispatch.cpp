@@ -3,6 +3,7 @@
 #include "CashDrawerControl.h"
 
 #include "ControlObjectIds.h"
+#include "DeferredRelease.h"
 #include "DispatchArgs.h"
 
 #include <new>
@@ -101,7 +102,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     AddRef();
     if (m_callDepth == 0) {
         // A service closed from inside one of its own calls can go now.
-        m_retired.reset();
+        DropService(std::move(m_retired));
     }
     HRESULT hr = S_OK;
     try {
@@ -226,6 +227,8 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
         }
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = E_UNEXPECTED;
     }
     Release();
     return hr;

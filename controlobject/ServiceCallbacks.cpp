@@ -1,7 +1,9 @@
+// The IDispatch the Control Object hands its service object for the two callbacks.
 #include "ServiceCallbacks.h"
 
 #include "CashDrawerControl.h"
 #include "ControlObjectIds.h"
+#include "DeferredRelease.h"
 #include "DispatchArgs.h"
 
 #include <new>
@@ -86,10 +88,15 @@ HRESULT CServiceCallbacks::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISP
         }
         return hr;
     }
+    // The handler may release the application's last reference to us; the
+    // service's release then waits until this call has returned to it.
+    ServiceCallGuard guard;
     try {
         m_owner.OnStatusUpdate(data);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
     }
     return S_OK;
 }

@@ -29,6 +29,24 @@ run_ctest() { # label, build dir
     rm -f "$log"
 }
 
+run_models() {
+    local log rc line
+    log=$(mktemp)
+    echo "== model checks =="
+    "$root/scripts/check-models.sh" 2>&1 | tee "$log"
+    rc=${PIPESTATUS[0]}
+    line=$(grep -E '^models: [0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        passed=$((passed + $(sed -E 's/models: ([0-9]+) passed.*/\1/' <<<"$line")))
+        failed=$((failed + $(sed -E 's/.* ([0-9]+) failed/\1/' <<<"$line")))
+    else
+        failed=$((failed + 1))
+    fi
+    [ "$rc" -eq 0 ] || status=1
+    rm -f "$log"
+}
+
+run_models
 run_ctest host "$build/host"
 run_ctest x86_64 "$build/x86_64"
 wine_env_load "$build/i686/wine/state"

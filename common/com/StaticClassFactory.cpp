@@ -1,4 +1,7 @@
+// One class factory for a module-lifetime class object, shared by both libraries.
 #include "com/StaticClassFactory.h"
+
+#include "com/EntryGuard.h"
 
 namespace vtx {
 
@@ -35,7 +38,7 @@ HRESULT CStaticClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void**
     if (outer != nullptr) {
         return CLASS_E_NOAGGREGATION;
     }
-    return m_create(riid, ppv);
+    return GuardedCall([&] { return m_create(riid, ppv); });
 }
 
 HRESULT CStaticClassFactory::LockServer(BOOL lock) {

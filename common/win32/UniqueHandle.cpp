@@ -12,6 +12,14 @@ UniqueHandle CreateAutoResetEvent() {
     return UniqueHandle(h);
 }
 
+UniqueHandle CreateManualResetEvent() {
+    HANDLE h = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (h == nullptr) {
+        throw std::bad_alloc();
+    }
+    return UniqueHandle(h);
+}
+
 UniqueHandle CreateUnownedMutex() {
     HANDLE h = CreateMutexW(nullptr, FALSE, nullptr);
     if (h == nullptr) {

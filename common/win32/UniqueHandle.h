@@ -58,6 +58,8 @@ using UniqueFileHandle = BasicUniqueHandle<InvalidHandleValue>;
 // Unnamed auto-reset event, created non-signalled; throws std::bad_alloc when
 // the system has none left, as any other allocation failure would.
 UniqueHandle CreateAutoResetEvent();
+// Unnamed manual-reset event, created non-signalled; throws as above.
+UniqueHandle CreateManualResetEvent();
 // Unnamed mutex, created unowned.
 UniqueHandle CreateUnownedMutex();
 

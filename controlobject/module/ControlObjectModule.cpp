@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include "com/EntryGuard.h"
+
 #include "ControlFactory.h"
 #include "ControlObjectIds.h"
 #include "ObjectCount.h"
@@ -56,7 +58,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+static HRESULT DllGetClassObjectBody(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
     }
@@ -67,11 +69,15 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return ControlFactory().QueryInterface(riid, ppv);
 }
 
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return GuardedCall([&] { return DllGetClassObjectBody(rclsid, riid, ppv); });
+}
+
 STDAPI DllCanUnloadNow() {
     return ModuleLockCount() == 0 && !ControlFactory().IsHeldByClient() ? S_OK : S_FALSE;
 }
 
-STDAPI DllRegisterServer() {
+static HRESULT DllRegisterServerBody() {
     const std::wstring path = ModuleFileName(g_instance);
     wchar_t clsid[40];
     if (path.empty() || StringFromGUID2(CLSID_CashDrawerControl, clsid, 40) == 0) {
@@ -92,6 +98,14 @@ STDAPI DllRegisterServer() {
     return S_OK;
 }
 
-STDAPI DllUnregisterServer() {
+STDAPI DllRegisterServer() {
+    return GuardedCall(DllRegisterServerBody, SELFREG_E_CLASS);
+}
+
+static HRESULT DllUnregisterServerBody() {
     return Unregister() ? S_OK : SELFREG_E_CLASS;
+}
+
+STDAPI DllUnregisterServer() {
+    return GuardedCall(DllUnregisterServerBody, SELFREG_E_CLASS);
 }

@@ -122,7 +122,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     }
     try {
         return self->Handle(message, wParam, lParam);
-    } catch (const std::exception&) {
+    } catch (...) {
         // Nothing may unwind through the system's frames; the action is dropped.
         return 0;
     }
@@ -134,9 +134,30 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case kPortLostFocus:
-        if (!m_unloading) {
+    case kPortLostFocus: {
+        // Only a move to another of our controls counts; switching to another
+        // program leaves the typed text alone.
+        HWND focus = GetFocus();
+        HWND portBox = Item(kComboPort);
+        if (!m_unloading && focus != nullptr && IsChild(hwnd, focus) && focus != portBox &&
+            !IsChild(portBox, focus)) {
             m_logic.PortBoxLostFocus();
+        }
+        return 0;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(hwnd, focus)) {
+                m_lastFocus = focus;
+            }
+        } else if (HIWORD(wParam) == 0) {
+            HWND target = m_lastFocus;
+            if (target == nullptr || !IsChild(hwnd, target) || !IsWindowEnabled(target) ||
+                !IsWindowVisible(target)) {
+                target = Item(kCmdExit);
+            }
+            SetFocus(target);
         }
         return 0;
     case WM_CTLCOLORSTATIC: {

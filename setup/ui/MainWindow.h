@@ -50,6 +50,9 @@ private:
     const BuildProfile& m_build;
     HWND m_hwnd = nullptr;
     bool m_unloading = false;
+    // The control that had the focus when the window was last deactivated (a
+    // message box, the new-name dialog or another program took over).
+    HWND m_lastFocus = nullptr;
     FormLayout m_layout;
     GdiObject m_labelBrush;
     Win32SetupRegistry m_registry;

@@ -80,7 +80,7 @@ INT_PTR CALLBACK NewLdnDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     }
     try {
         return self->Handle(message, wParam, lParam);
-    } catch (const std::exception&) {
+    } catch (...) {
         // Nothing may unwind through the system's frames; the action is dropped.
         return TRUE;
     }

@@ -12,6 +12,7 @@ constexpr DWORD kMonitorStopLimitMs = 1000;
 long CCashDrawer::EnableDevice(bool enable) {
     bool openedHere = false;
     if (enable && !m_properties.IsClaimed() && !m_properties.IsEnabled()) {
+        MutexLock lock(m_hPortMutex.get());
         for (int i = 0; i < kEnableOpenAttempts && !openedHere; ++i) {
             openedHere = OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate);
         }
@@ -20,6 +21,9 @@ long CCashDrawer::EnableDevice(bool enable) {
         }
     }
     if (enable && !m_statusThread.IsRunning()) {
+        // Taken here, not by the new thread: a wait begun right after enabling
+        // already moves DrawerOpened.
+        m_bMonitorStartedOpen = m_properties.DrawerOpened != 0;
         if (!m_statusThread.Start(&CCashDrawer::StatusThreadProc, this)) {
             // Without a monitor the device would be "enabled" but never report.
             if (openedHere) {

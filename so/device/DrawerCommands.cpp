@@ -27,7 +27,6 @@ long ClassifyWriteFailure(DWORD error) {
 } // namespace
 
 bool CCashDrawer::ReopenDroppedPort() {
-    MutexLock lock(m_hPortMutex.get());
     if (!m_bReopenPort) {
         return true;
     }
@@ -44,14 +43,14 @@ void CCashDrawer::OpenDrawer() {
         StoreResult(OPOS_E_ILLEGAL);
         return;
     }
+    // One hold covers the reopen and the write: a poll that goes unanswered
+    // in between would otherwise drop the port under the command.
+    MutexLock lock(m_hPortMutex.get());
     if (!ReopenDroppedPort()) {
         StoreResult(OPOS_E_NOHARDWARE);
         return;
     }
-
-    MutexLock lock(m_hPortMutex.get());
     if (!m_serialPort.IsOpen()) {
-        // Dropped between the two steps: there is no drawer to talk to.
         SetLastError(ERROR_INVALID_HANDLE);
     } else if (m_serialPort.Write(drawer::kOpenCommand, sizeof(drawer::kOpenCommand))) {
         StoreResult(OPOS_SUCCESS);
@@ -85,7 +84,10 @@ void CCashDrawer::WaitForDrawerClose(long beepTimeout, long beepFrequency, long 
         if (!answered) {
             // A drawer that stopped answering: try for the port again, and
             // never poll a dead line faster than a live one is polled.
-            ReopenDroppedPort();
+            {
+                MutexLock lock(m_hPortMutex.get());
+                ReopenDroppedPort();
+            }
             DWORD spent = GetTickCount() - began;
             if (spent < kMinPollSpacingMs) {
                 Sleep(kMinPollSpacingMs - spent);

@@ -24,14 +24,17 @@ DWORD WINAPI CCashDrawer::StatusThreadProc(LPVOID param) {
 
 void CCashDrawer::MonitorStatus() {
     if (!m_statusThread.StopRequested()) {
+        // Changes are judged against what this monitor saw itself: WaitForDrawerClose
+        // moves DrawerOpened for its own polls, which is no change of the drawer.
+        bool previous = m_bMonitorStartedOpen;
         for (;;) {
-            bool previous = m_properties.DrawerOpened != 0;
             bool current = QueryDrawerState(previous);
             m_properties.DrawerOpened = current ? 1 : 0;
             if (current != previous) {
                 m_eventInterface.QueueStatusUpdate(current ? opos::CASH_SUE_DRAWEROPEN
                                                            : opos::CASH_SUE_DRAWERCLOSED);
             }
+            previous = current;
             // The pause ends early on a stop request, so a stop never waits out the pause.
             if (m_statusThread.WaitForStop(kPollPauseMs)) {
                 break;

@@ -1,5 +1,6 @@
 // The event dispatch thread: hands queued records to the event window one at
 // a time, so events fire on the Control Object's thread in queue order.
+// Protocol mirrored by so/events/models/event_delivery.pml.
 #include "events/EventInterface.h"
 
 namespace vtx {
@@ -19,8 +20,8 @@ DWORD WINAPI EventDispatchThreadProc(LPVOID param) {
 void CEventInterface::RunEventDispatch() {
     CPOSEventDispatchThread& t = m_dispatchThread;
     const HANDLE waits[] = {t.WakeEvent(), t.StopRequestEvent()};
-    // The flag is checked before each wait too: a hand-over wait may have
-    // consumed the stop request event already.
+    // The stop request event stays set once requested, so this loop and the
+    // hand-over wait below both see it however they interleave with Stop.
     while (!t.StopRequested()) {
         WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (t.StopRequested()) {

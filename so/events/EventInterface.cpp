@@ -1,3 +1,5 @@
+// The hidden event window: created on the Control Object's thread, which alone runs
+// its handler; the dispatch thread only posts to it.
 #include "events/EventInterface.h"
 
 #include "service/CashDrawer.h"
@@ -55,7 +57,12 @@ LRESULT CALLBACK CEventInterface::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<CEventInterface*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_COMMAND && self != nullptr && self->HandleCommand(wParam, lParam)) {
+    try {
+        if (msg == WM_COMMAND && self != nullptr && self->HandleCommand(wParam, lParam)) {
+            return 0;
+        }
+    } catch (...) {
+        // Nothing may unwind through the system's frames; the event is dropped.
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -69,9 +76,18 @@ BOOL CEventInterface::HandleCommand(WPARAM wParam, LPARAM lParam) {
     if (record == nullptr) {
         return FALSE;
     }
+    // The application may let go of the Control Object, and so of us, inside
+    // the event: our final release waits until this handler is done.
+    CCashDrawer* owner = m_pOwner;
+    if (owner != nullptr) {
+        owner->ExternalAddRef();
+    }
     BOOL fired = FireEvent(record);
     // The message's hold on the record ends here, however the firing went.
     record->ReleaseHolder();
+    if (owner != nullptr) {
+        owner->ExternalRelease(); // may destroy this window: nothing of ours is touched after
+    }
     return fired;
 }
 
@@ -109,7 +125,9 @@ long CEventInterface::QueueStatusUpdate(long status) {
 }
 
 void CEventInterface::ReleasePendingMessages() {
-    // Messages still queued for the window die with it; give back their records.
+    if (m_hWnd == nullptr) {
+        return;
+    }
     MSG msg;
     while (PeekMessageW(&msg, m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
         if (msg.wParam == EVENT_COMMAND_ID && msg.lParam != 0) {

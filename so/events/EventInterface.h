@@ -34,6 +34,10 @@ public:
     BOOL HandleCommand(WPARAM wParam, LPARAM lParam);
     BOOL FireEvent(COPOSEvent* record);
 
+    // Gives back the records of messages still queued for the window, so none
+    // fires after Close. On the window's thread, with the dispatch thread stopped.
+    void ReleasePendingMessages();
+
     // Dispatch thread side.
     void RunEventDispatch();
     void DeliverQueuedEvents();
@@ -43,7 +47,6 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void ReleasePendingMessages();
 
     HWND m_hWnd = nullptr;
 };

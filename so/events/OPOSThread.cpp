@@ -1,3 +1,4 @@
+// The worker stop protocol shared by the status monitor and the event dispatch thread.
 #include "events/OPOSThread.h"
 
 namespace vtx {
@@ -7,12 +8,24 @@ std::atomic<long> g_forcedStops{0};
 }
 
 COPOSThread::COPOSThread()
-    : m_evWake(CreateAutoResetEvent()), m_evStopRequest(CreateAutoResetEvent()),
+    : m_evWake(CreateAutoResetEvent()), m_evStopRequest(CreateManualResetEvent()),
       m_evStopped(CreateAutoResetEvent()) {}
 
 COPOSThread::~COPOSThread() = default;
 
+bool COPOSThread::IsRunning() const {
+    return m_hThread && WaitForSingleObject(m_hThread.get(), 0) == WAIT_TIMEOUT;
+}
+
 bool COPOSThread::Start(LPTHREAD_START_ROUTINE proc, void* arg) {
+    if (IsRunning()) {
+        return false;
+    }
+    // A worker that ended on its own leaves its handle behind.
+    m_hThread.reset();
+    m_bStop = FALSE;
+    ResetEvent(m_evStopRequest.get());
+    ResetEvent(m_evStopped.get());
     HANDLE h = CreateThread(nullptr, 0, proc, arg, 0, nullptr);
     if (h == nullptr) {
         return false;
@@ -26,7 +39,6 @@ BOOL COPOSThread::Stop(DWORD limitMs) {
         return TRUE;
     }
     m_bStop = TRUE;
-    ResetEvent(m_evStopped.get());
     SetEvent(m_evStopRequest.get());
     SetEvent(m_evWake.get());
     // The thread handle itself is waited on: it is signalled even when the
@@ -38,7 +50,9 @@ BOOL COPOSThread::Stop(DWORD limitMs) {
         ++g_forcedStops;
     }
     m_hThread.reset();
+    // Nobody is left to see the request; clear it for the next worker.
     m_bStop = FALSE;
+    ResetEvent(m_evStopRequest.get());
     return TRUE;
 }
 

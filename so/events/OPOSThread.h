@@ -5,9 +5,18 @@
 
 namespace vtx {
 
-// Control block of one worker thread and its stop protocol. The owner starts
-// the thread and hands the handle over with Attach; the worker watches
-// m_bStop / m_evStopRequest and signals m_evStopped as its last act.
+// Control block of one worker thread and its stop protocol. Start, Stop and
+// IsRunning belong to the owner's thread; the worker only reads the stop
+// request and signals m_evStopped.
+//
+// Stop protocol (mirrored by so/events/models/worker_stop.pml):
+// - Start (owner, with no worker alive) clears m_bStop and resets the
+//   manual-reset m_evStopRequest, then creates the thread. A request made for
+//   an earlier worker therefore never reaches a later one.
+// - Stop (owner) sets m_bStop, then m_evStopRequest and m_evWake, and waits on
+//   the thread handle. Both stay set until the worker has ended, so no wait
+//   of the worker can consume the request; then Stop clears them.
+// - The worker ends when it sees either; it never resets them.
 class COPOSThread {
 public:
     COPOSThread();
@@ -16,9 +25,11 @@ public:
     // Does not stop a running worker: the owner stops it first.
     virtual ~COPOSThread();
 
-    // Starts proc(arg) as the worker. False when the thread could not be created.
+    // Starts proc(arg) as the worker. False when the thread could not be
+    // created, or when a worker is still alive.
     bool Start(LPTHREAD_START_ROUTINE proc, void* arg);
-    bool IsRunning() const { return m_hThread.valid(); }
+    // True only while the worker's thread has not ended.
+    bool IsRunning() const;
 
     // Asks the worker to stop and waits up to limitMs for it to end. Only a
     // worker that ignores the request is ended by force. Always TRUE.
@@ -30,6 +41,7 @@ public:
     bool WaitForStop(DWORD ms) const;
     void SignalStopped() const { SetEvent(m_evStopped.get()); }
     HANDLE WakeEvent() const { return m_evWake.get(); }
+    // Manual-reset: stays signalled from Stop until the next Start.
     HANDLE StopRequestEvent() const { return m_evStopRequest.get(); }
 
     // Times any worker had to be ended by force since the process started.

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "module/ClassFactory.h"
+#include "com/EntryGuard.h"
 #include "module/ClassRegistration.h"
 #include "module/ModuleLock.h"
 #include "module/TypeLibRegistration.h"
@@ -19,7 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+static HRESULT DllGetClassObjectBody(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
     }
@@ -31,6 +32,10 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
         }
     }
     return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return GuardedCall([&] { return DllGetClassObjectBody(rclsid, riid, ppv); });
 }
 
 STDAPI DllCanUnloadNow() {
@@ -45,7 +50,7 @@ STDAPI DllCanUnloadNow() {
     return S_OK;
 }
 
-STDAPI DllRegisterServer() {
+static HRESULT DllRegisterServerBody() {
     const std::wstring path = ModuleFileName(TheApp().Instance());
     if (!RegisterTypeLibrary(path)) {
         return SELFREG_E_TYPELIB;
@@ -60,7 +65,11 @@ STDAPI DllRegisterServer() {
     return result;
 }
 
-STDAPI DllUnregisterServer() {
+STDAPI DllRegisterServer() {
+    return GuardedCall(DllRegisterServerBody, SELFREG_E_CLASS);
+}
+
+static HRESULT DllUnregisterServerBody() {
     if (!UnregisterTypeLibrary(ModuleFileName(TheApp().Instance()))) {
         return SELFREG_E_TYPELIB;
     }
@@ -71,4 +80,8 @@ STDAPI DllUnregisterServer() {
         }
     }
     return result;
+}
+
+STDAPI DllUnregisterServer() {
+    return GuardedCall(DllUnregisterServerBody, SELFREG_E_CLASS);
 }

@@ -119,7 +119,10 @@ long CCashDrawer::Claim(long timeout) {
         return StoreResult(OPOS_E_ILLEGAL);
     }
 
+    // The mutex is held per attempt, never across the message pump: an enabled,
+    // unclaimed device's monitor may be using the same handle.
     auto attempt = [this] {
+        MutexLock lock(m_hPortMutex.get());
         if (OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate)) {
             m_properties.SetFlag(FLAG_CLAIMED, true);
             return true;
@@ -182,6 +185,8 @@ long CCashDrawer::Close() {
     StopStatusMonitor();
     m_bAbortClaim = true;
     StopEventDispatch(kDispatchStopLimitMs);
+    // A record already posted to the window would otherwise fire after Close.
+    m_eventInterface.ReleasePendingMessages();
     m_properties.SetFlag(FLAG_OPEN, false);
     return StoreResult(OPOS_SUCCESS);
 }

@@ -85,6 +85,7 @@ private:
     static DWORD WINAPI StatusThreadProc(LPVOID param);
     void MonitorStatus();
     // The reopen step of the drawer commands: true when the port is usable.
+    // The caller holds the port mutex.
     bool ReopenDroppedPort();
     long StoreResult(long code) {
         m_properties.StoreResult(code);
@@ -140,6 +141,9 @@ private:
     // Only ever written on the Control Object's thread; Close sets it from
     // inside the message pump of a waiting Claim.
     bool m_bAbortClaim = false;
+    // DrawerOpened when the status monitor was started: written before the
+    // thread is created, read by it only.
+    bool m_bMonitorStartedOpen = false;
     // Borrowed: the Control Object outlives its service object's use of it.
     IDispatch* m_controlObject = nullptr;
     DISPID m_dispidSODirectIO = DISPID_UNKNOWN;

@@ -1,7 +1,5 @@
 #include "service/DispatchTable.h"
 
-#include "com/ComPtr.h"
-
 namespace vtx {
 
 namespace {
@@ -83,18 +81,15 @@ HRESULT ConvertOne(ArgType type, VARIANT& source, ConvertedArg& out) {
         case VT_DISPATCH | VT_BYREF:
             out.dispatch = V_DISPATCHREF(&v) ? *V_DISPATCHREF(&v) : nullptr;
             return S_OK;
-        case VT_UNKNOWN: {
-            if (V_UNKNOWN(&v) == nullptr) {
-                return S_OK;
-            }
-            // Borrowed like a VT_DISPATCH would be: the caller keeps the object alive.
-            ComPtr<IDispatch> disp;
-            if (FAILED(V_UNKNOWN(&v)->QueryInterface(IID_IDispatch, disp.put_void()))) {
+        case VT_UNKNOWN:
+            // The pointer is kept, unreferenced, for the whole session. An IDispatch
+            // found through QueryInterface may be a tear-off that dies with our
+            // reference, so only a null one is taken.
+            if (V_UNKNOWN(&v) != nullptr) {
                 return DISP_E_TYPEMISMATCH;
             }
-            out.dispatch = disp.get();
+            out.dispatch = nullptr;
             return S_OK;
-        }
         case VT_EMPTY:
         case VT_NULL:
             out.dispatch = nullptr;

@@ -35,6 +35,11 @@ long CCashDrawer::GetPropertyNumber(long propIndex) {
 void CCashDrawer::SetPropertyNumber(long propIndex, long number) {
     switch (propIndex) {
     case PIDX_DeviceEnabled: {
+        // A closed device has no port to open and no monitor to run.
+        if (!m_properties.IsOpen()) {
+            StoreResult(OPOS_E_CLOSED);
+            return;
+        }
         // Automation's True is -1: every non-zero number enables.
         bool enable = number != 0;
         if (EnableDevice(enable) != OPOS_SUCCESS) {

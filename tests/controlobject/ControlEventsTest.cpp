@@ -1,6 +1,7 @@
 // Status updates from the service to the application's sinks, through the
 // Control Object's connection point.
 #include "ControlFixture.h"
+#include "MessagePump.h"
 
 #include <olectl.h>
 
@@ -148,6 +149,18 @@ TEST_F(ControlEvents, CloseInsideAnEventReleasesTheServiceOnlyAfterItsCallReturn
     // The application's next call lets the closed service go.
     EXPECT_EQ(Call(dispid::Claim, {Long(0)}), 101);
     EXPECT_EQ(script->alive, 0);
+}
+
+TEST_F(ControlEvents, ReleasingTheControlObjectInsideAnEventReleasesTheServiceAfterItsCallReturned) {
+    ComPtr<RecordingSink> sink = RecordingSink::New();
+    Connect(sink.get());
+    sink->OnEvent([&](long) { control.reset(); });
+
+    ASSERT_EQ(FireStatusUpdate(*script, 1), S_OK);
+    EXPECT_FALSE(script->destroyedInCall);
+    EXPECT_EQ(script->calls.back(), L"Close()");
+    // Let go from the application's message loop.
+    EXPECT_TRUE(PumpUntil([&] { return script->alive == 0; }, 10000));
 }
 
 TEST_F(ControlEvents, ReleasingTheControlObjectLetsItsSinksGo) {

@@ -124,6 +124,17 @@ TEST_P(UtilityRun, PortBoxStoresWhatWasTypedWhenItLosesTheFocus) {
     SetItemText(w, kComboPort, L"crusb");
     ClickInto(GetDlgItem(w, kCmbLdn));
     EXPECT_TRUE(Eventually([&] { return Port() == L"crusb"; })) << testing::PrintToString(Port());
+
+    // Losing the focus to another program stores nothing. A key posted after
+    // the loss shows when the window has dealt with it.
+    ClickInto(portBox);
+    SetItemText(w, kComboPort, L"COM9");
+    HWND edit = FindWindowExW(portBox, nullptr, L"Edit", nullptr);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(edit, WM_KILLFOCUS, 0, 0, SMTO_NORMAL, 60000, &ignored);
+    PostMessageW(edit, WM_CHAR, L'7', 1);
+    EXPECT_TRUE(Eventually([&] { return ItemText(w, kComboPort).find(L'7') != std::wstring::npos; }));
+    EXPECT_EQ(Port(), L"crusb");
     EXPECT_TRUE(app->ExitByButton());
 }
 
@@ -176,6 +187,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     EXPECT_NE(GetDlgItem(question, IDNO), nullptr);
     EXPECT_TRUE(Answer(question, IDYES));
     EXPECT_TRUE(WaitUntilClosed(dialog));
+    EXPECT_TRUE(Eventually([&] { return FocusOf(w) == GetDlgItem(w, kCmdAdd); }));
     EXPECT_EQ(device.NameData(L"E2E-NEW"), Device());
     EXPECT_EQ(Count(), L"2");
     EXPECT_EQ(ComboItems(names), (std::vector<std::wstring>{L"E2E-A", L"E2E-NEW"}));
@@ -187,6 +199,8 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     EXPECT_EQ(MessageText(question), L"Delete logical device E2E-NEW?");
     EXPECT_TRUE(Answer(question, IDYES));
     EXPECT_TRUE(Eventually([&] { return Count() == L"1"; })) << testing::PrintToString(Count());
+    // Keyboard users keep their place after a message box.
+    EXPECT_TRUE(Eventually([&] { return FocusOf(w) == GetDlgItem(w, kCmdDel); }));
     EXPECT_EQ(device.NameData(L"E2E-NEW"), std::nullopt);
     EXPECT_TRUE(Eventually([&] { return ComboItems(names) == std::vector<std::wstring>{L"E2E-A"}; }));
 

@@ -112,4 +112,13 @@ std::vector<std::wstring> ComboItems(HWND combo) {
     return items;
 }
 
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
 } // namespace vtx::setup::test

@@ -28,6 +28,8 @@ bool Answer(HWND box, int button);
 // Waits until the window is hidden or destroyed.
 bool WaitUntilClosed(HWND window);
 std::vector<std::wstring> ComboItems(HWND combo);
+// The window that has the keyboard focus on the thread that owns `window`.
+HWND FocusOf(HWND window);
 // Polls a condition until it holds or the guard time passes.
 template <class Condition> bool Eventually(Condition condition) {
     auto end = std::chrono::steady_clock::now() + kGuard;

@@ -197,6 +197,22 @@ TEST_F(DrawerCommands, WaitWithTheDrawerClosedPollsOnceWithoutATone) {
     EXPECT_EQ(Number(1001), 0);
 }
 
+// The wait takes the drawer as open until it answers; the monitor must not
+// mistake that for a drawer that opened and closed again.
+TEST_F(DrawerCommands, WaitingOnAClosedDrawerSendsNoStatusEvent) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("DELAY 100"); // each wait then spends most of its time "open"
+    auto start = Clock::now();
+    while (MsSince(start) < 3500) { // spans two polls of the monitor
+        ASSERT_EQ(Wait(0, 1000, 10, 10), 0);
+    }
+    PumpFor(700);
+    EXPECT_TRUE(co.Updates().empty());
+    EXPECT_EQ(Number(1001), 0);
+    EXPECT_TRUE(speaker.Tones().empty());
+}
+
 TEST_F(DrawerCommands, WaitWithZeroTimeoutBeepsUntilTheDrawerIsPushedShut) {
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("OPEN");

@@ -109,9 +109,16 @@ TEST_F(StatusMonitor, EnablingTwiceRunsOneMonitor) {
     EXPECT_LE(Requests() - before, 3);
 }
 
-TEST_F(StatusMonitor, EnablingWithAnUnusablePortFailsAndStartsNothing) {
-    device.SetPort(L"LPT1");
+TEST_F(StatusMonitor, EnablingThatCannotWorkFailsAndStartsNothing) {
+    // A closed object, then an open one whose port is unusable.
     ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    for (long value : {1, 0}) {
+        EXPECT_EQ(Enable(value), 101);
+    }
+    EXPECT_FALSE(object->StatusMonitorRunning());
+    EXPECT_FALSE(object->PortIsOpen());
+
+    device.SetPort(L"LPT1");
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
     EXPECT_EQ(Enable(1), 111);
     EXPECT_EQ(Number(3), 0);
@@ -160,6 +167,39 @@ TEST_F(StatusMonitor, StateAtReenableIsComparedWithTheStateAtDisable) {
     ASSERT_TRUE(PumpPolls(1));
     PumpFor(200);
     EXPECT_EQ(co.Updates().size(), 2u);
+}
+
+// A stop that the old monitor saw before it waited left its request behind and
+// killed every later monitor after one poll.
+TEST_F(StatusMonitor, MonitorSurvivesADisableThatArrivesBeforeOrDuringAnExchange) {
+    ASSERT_EQ(Claim(), 0);
+    for (bool duringExchange : {false, true}) {
+        SCOPED_TRACE(duringExchange ? "disabled during the first exchange"
+                                    : "disabled before the first poll");
+        drawer.Reset();
+        const size_t base = co.Updates().size();
+        if (duringExchange) {
+            drawer.Expect("DELAY 150"); // answered within the read window, but late
+            int before = Requests();
+            ASSERT_EQ(Enable(1), 0);
+            ASSERT_TRUE(PumpUntil([&] { return Requests() > before; }, 15000));
+        } else {
+            ASSERT_EQ(Enable(1), 0);
+        }
+        ASSERT_EQ(Enable(0), 0);
+        drawer.Expect("DELAY 0");
+
+        ASSERT_EQ(Enable(1), 0);
+        ASSERT_TRUE(PumpPolls(2)); // past the first pause, where a leftover stop would end it
+        EXPECT_TRUE(object->StatusMonitorRunning());
+        drawer.Expect("OPEN");
+        ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 1; }));
+        drawer.Expect("CLOSE");
+        ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 2; }));
+        EXPECT_EQ(Statuses().back(), 0);
+        EXPECT_EQ(Statuses()[base], 1);
+        ASSERT_EQ(Enable(0), 0);
+    }
 }
 
 TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {

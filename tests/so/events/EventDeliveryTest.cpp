@@ -169,14 +169,26 @@ TEST_F(EventDelivery, ReopenAfterCloseReusesTheWindowWithANewDispatchThread) {
     ASSERT_TRUE(PumpUntilCount(1));
 }
 
-TEST_F(EventDelivery, CloseDropsQueuedRecordsUndelivered) {
+TEST_F(EventDelivery, CloseDropsRecordsQueuedOrAlreadyPostedToTheWindow) {
     Freeze(true);
     QueueFromWorker({1, 0});
     ASSERT_EQ(Close(), 0);
     EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
     Freeze(false);
+
+    ASSERT_EQ(Open(), 0);
+    QueueFromWorker({1});
+    MSG msg;
+    HWND window = object->EventInterface().Window();
+    auto posted = [&] { return PeekMessageW(&msg, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE; };
+    for (auto start = Clock::now(); !posted() && MsSince(start) < 10000;) {
+        Sleep(5);
+    }
+    ASSERT_TRUE(posted());
+    ASSERT_EQ(Close(), 0);
     PumpFor(300);
     EXPECT_TRUE(co.Updates().empty());
+    EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
 }
 
 TEST_F(EventDelivery, FreezeOutlivesCloseAndReopen) {

@@ -28,6 +28,26 @@ DWORD WINAPI Cooperative(LPVOID p) {
     return 0;
 }
 
+// Sees the stop flag before it ever waits on the request event.
+DWORD WINAPI LooksAtTheFlagFirst(LPVOID p) {
+    auto* w = static_cast<Worker*>(p);
+    SetEvent(w->started);
+    while (!w->block.StopRequested()) {
+        Sleep(1);
+    }
+    w->block.WaitForStop(0);
+    return 0;
+}
+
+// One pause, then ends on its own; records whether a stop cut the pause short.
+bool g_pauseCutShort = false;
+DWORD WINAPI OnePause(LPVOID p) {
+    auto* w = static_cast<Worker*>(p);
+    SetEvent(w->started);
+    g_pauseCutShort = w->block.WaitForStop(300);
+    return 0;
+}
+
 DWORD WINAPI Deaf(LPVOID p) {
     auto* w = static_cast<Worker*>(p);
     SetEvent(w->started);
@@ -75,6 +95,29 @@ TEST(OPOSThread, WorkerEndedByAnExceptionCountsAsStopped) {
     EXPECT_TRUE(w.block.Stop(1000));
     EXPECT_LT(MsSince(start), 500);
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
+}
+
+TEST(OPOSThread, AnEarlierStopNeverReachesALaterWorkerAndAnEndedWorkerIsNotRunning) {
+    Worker w;
+    ASSERT_TRUE(w.block.Start(&LooksAtTheFlagFirst, &w));
+    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(w.block.Stop(1000));
+
+    ResetEvent(w.started);
+    g_pauseCutShort = true;
+    ASSERT_TRUE(w.block.Start(&OnePause, &w));
+    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    for (int i = 0; i < 1000 && w.block.IsRunning(); ++i) {
+        Sleep(10);
+    }
+    EXPECT_FALSE(g_pauseCutShort);
+    EXPECT_FALSE(w.block.IsRunning());
+    // A new worker starts over the ended one's handle.
+    ResetEvent(w.started);
+    ASSERT_TRUE(w.block.Start(&Cooperative, &w));
+    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(w.block.IsRunning());
+    EXPECT_TRUE(w.block.Stop(1000));
 }
 
 TEST(OPOSThread, WorkerThatIgnoresTheStopIsEndedAfterTheLimit) {
