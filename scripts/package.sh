@@ -32,16 +32,27 @@ stage() { # arch (x86_64|i686), stage folder
     done
 }
 
-# What wixl cannot author, set on the built package: the "Port" values are
-# written only when a port was given or found, and each device key is
-# removed whole at uninstall (registry name "-"), values the utility added
-# included.
-finish_package() { # msi, arch
-    local msi=$1 views=(32) view device
+# What wixl cannot author, set on the built package: the "Port" and "LDN"
+# values are written only when given or found; each device key is removed
+# whole at uninstall (registry name "-"), values the utility added included;
+# a rebuilt package of the same version replaces the installed one (version
+# maximum inclusive) instead of installing beside it; and an older product
+# goes before anything of this one is installed. Removed after (WiX's
+# default), it would take the upgrade code's registration with it under Wine,
+# so that a later downgrade went unnoticed.
+finish_package() { # msi, arch, version
+    local msi=$1 views=(32) view device component condition upgrade_code
     [ "$2" = x86 ] || views=(32 64)
+    upgrade_code=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')
+    msibuild "$msi" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+    msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
+        VALUES ('$upgrade_code', '$3', 513, 'WIX_UPGRADE_DETECTED')"
+    msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
     for view in "${views[@]}"; do
-        msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'USBPORT' WHERE \`Component\` = 'UsbPort$view'"
-        msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'SERIALPORT' WHERE \`Component\` = 'SerialPort$view'"
+        for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN; do
+            condition=${component#*:} component=${component%%:*}$view
+            msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
+        done
         for device in VX-CDUSB VX-CD; do
             msibuild "$msi" -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`)
                 VALUES ('Remove$device$view', 2, '$class_key\\$device', '-', 'Devices$view')"
@@ -65,6 +76,6 @@ for p in "${packages[@]}"; do
     msi=$out/VTXCashDrawer-$version-$p.msi
     # wixl takes the files' sources relative to the folder it runs in.
     (cd "$work" && wixl -a "$p" -D Arch="$p" -D Version="$version" -o "$msi" "$root/installer/VTXCashDrawer.wxs")
-    finish_package "$msi" "$p"
+    finish_package "$msi" "$p" "$version"
     echo "package: $msi"
 done
