@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the host tools' tests, then the Windows tests of each
-# architecture under Wine. Installs what is missing and builds first.
+# architecture under Wine, then the installer packages' tests. Installs what
+# is missing and builds first (the packages too).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VTX_BUILD_DIR:-$root/build}
@@ -10,6 +11,7 @@ if [ "$(id -u)" -eq 0 ]; then
     "$root/scripts/install-deps.sh" || exit 1
 fi
 "$root/scripts/build.sh" host x86_64 i686 || { echo "test.sh: build failed" >&2; exit 1; }
+"$root/scripts/package.sh" x64 x86 || { echo "test.sh: packaging failed" >&2; exit 1; }
 
 passed=0 failed=0 status=0
 run_ctest() { # label, build dir
@@ -29,15 +31,17 @@ run_ctest() { # label, build dir
     rm -f "$log"
 }
 
-run_models() {
-    local log rc line
+# A step whose last line of its kind is "<label>: N passed, M failed".
+run_counted() { # label, title, command...
+    local label=$1 title=$2 log rc line
+    shift 2
     log=$(mktemp)
-    echo "== model checks =="
-    "$root/scripts/check-models.sh" 2>&1 | tee "$log"
+    echo "== $title =="
+    "$@" 2>&1 | tee "$log"
     rc=${PIPESTATUS[0]}
-    line=$(grep -E '^models: [0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+    line=$(grep -E "^$label: [0-9]+ passed, [0-9]+ failed\$" "$log" | tail -n 1)
     if [ -n "$line" ]; then
-        passed=$((passed + $(sed -E 's/models: ([0-9]+) passed.*/\1/' <<<"$line")))
+        passed=$((passed + $(sed -E "s/$label: ([0-9]+) passed.*/\1/" <<<"$line")))
         failed=$((failed + $(sed -E 's/.* ([0-9]+) failed/\1/' <<<"$line")))
     else
         failed=$((failed + 1))
@@ -46,15 +50,16 @@ run_models() {
     rm -f "$log"
 }
 
-run_models
+run_counted models "model checks" "$root/scripts/check-models.sh"
 run_ctest host "$build/host"
 run_ctest x86_64 "$build/x86_64"
 wine_env_load "$build/i686/wine/state"
 if wine_env_can_run; then
     run_ctest i686 "$build/i686"
+    run_counted installer "installer package tests" "$root/tests/installer/package-test.sh"
 else
-    echo "== i686 tests: NOT RUN: this machine's kernel cannot execute 32-bit programs, so the 32-bit"
-    echo "   Wine loader cannot start (the i686 build was compiled and its imports checked) =="
+    echo "== i686 and installer tests: NOT RUN: this machine's kernel cannot execute 32-bit programs, so"
+    echo "   the 32-bit Wine loader cannot start (the i686 build and both packages were built) =="
 fi
 
 echo "all: $passed passed, $failed failed"

@@ -76,6 +76,13 @@ void FrmMain::PortBoxLostFocus() {
         port = kCrUsbPath;
     }
     m_registry.Write(DeviceKey(m_build), L"Port", kTypeText, port);
+    ReportMirrorFailure();
+}
+
+void FrmMain::ReportMirrorFailure() {
+    if (m_registry.TakeMirrorFailure()) {
+        m_view.SetStatus(kMirrorFailed);
+    }
 }
 
 void FrmMain::RefillLdnList() {
@@ -125,7 +132,9 @@ void FrmMain::DelLdnClick() {
     m_registry.DeleteValue(kClassKey, name);
     m_view.ClearLdnList();
 
-    if (StepLdnCount(m_registry, m_build, -1) != 0) {
+    const std::int32_t count = StepLdnCount(m_registry, m_build, -1);
+    ReportMirrorFailure();
+    if (count != 0) {
         RefillLdnList();
     } else {
         m_messages.Show(L"No LDN for " + std::wstring(m_build.deviceName) +

@@ -38,6 +38,8 @@ public:
     void RefillLdnList();
     // Empties the list, then refills it (after an add in the dialog).
     void RefreshLdnList();
+    // Tells the user in the status label when a change missed the other registry view.
+    void ReportMirrorFailure();
 
     void LoadPortSetting();
     void LoadLdnList();
@@ -60,6 +62,7 @@ private:
 };
 
 // Texts the windows show.
+inline constexpr wchar_t kMirrorFailed[] = L"Saved, but not for the other registry view";
 inline constexpr wchar_t kAdminOnly[] = L"Only administrator of this computer can setup the OPOS!";
 
 } // namespace vtx::setup

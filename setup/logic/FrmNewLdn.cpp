@@ -42,6 +42,7 @@ void frmNewLDN::AddName(const std::wstring& name) {
     m_registry.Write(kClassKey, name, kTypeText, TrimSpaces(m_view.DeviceText()));
     m_main.RefreshLdnList();
     StepLdnCount(m_registry, m_build, 1);
+    m_main.ReportMirrorFailure();
 }
 
 } // namespace vtx::setup

@@ -21,6 +21,9 @@ public:
                        const RegValue& value) = 0;
     virtual std::optional<ValueTable> List(const std::wstring& path) = 0;
     virtual void DeleteValue(const std::wstring& path, const std::wstring& name) = 0;
+    // Whether a change since the last call reached this program's registry
+    // view but not the other one (64-bit Windows keeps two); clears the flag.
+    virtual bool TakeMirrorFailure() = 0;
 };
 
 } // namespace vtx::setup

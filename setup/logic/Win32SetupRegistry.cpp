@@ -4,19 +4,30 @@
 #include "registry/RegistryApi.h"
 #include "win32/UniqueRegKey.h"
 
+#include <utility>
+
 namespace vtx::setup {
 
 namespace {
 constexpr DWORD kPortBuffer = 128;
 
-UniqueRegKey OpenFull(const std::wstring& path) {
+UniqueRegKey OpenFull(const std::wstring& path, REGSAM view = 0) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ToAnsi(path).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ToAnsi(path).c_str(), 0, KEY_ALL_ACCESS | view, &key) !=
+        ERROR_SUCCESS) {
         return {};
     }
     return UniqueRegKey(key);
 }
 } // namespace
+
+REGSAM OtherRegistryView() {
+    if constexpr (sizeof(void*) == 8) {
+        return KEY_WOW64_32KEY;
+    }
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+}
 
 bool Win32SetupRegistry::OpenFullAccess(const std::wstring& path) {
     return static_cast<bool>(OpenFull(path));
@@ -34,6 +45,10 @@ RegValue Win32SetupRegistry::Read(const std::wstring& path, const std::wstring& 
 void Win32SetupRegistry::Write(const std::wstring& path, const std::wstring& name, short type,
                                const RegValue& value) {
     WriteRegistryValue(HKEY_LOCAL_MACHINE, path, name, type, value);
+    // The own view's write stands whatever happens to the copy.
+    if (m_mirrorView != 0 && !WriteRegistryValue(HKEY_LOCAL_MACHINE, path, name, type, value, m_mirrorView)) {
+        m_mirrorFailed = true;
+    }
 }
 
 std::optional<ValueTable> Win32SetupRegistry::List(const std::wstring& path) {
@@ -44,6 +59,19 @@ void Win32SetupRegistry::DeleteValue(const std::wstring& path, const std::wstrin
     if (UniqueRegKey key = OpenFull(path)) {
         RegDeleteValueA(key.get(), ToAnsi(name).c_str());
     }
+    if (m_mirrorView == 0) {
+        return;
+    }
+    // A name the other view never had is as good as deleted there.
+    UniqueRegKey mirror = OpenFull(path, m_mirrorView);
+    const LSTATUS rc = mirror ? RegDeleteValueA(mirror.get(), ToAnsi(name).c_str()) : ERROR_ACCESS_DENIED;
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        m_mirrorFailed = true;
+    }
+}
+
+bool Win32SetupRegistry::TakeMirrorFailure() {
+    return std::exchange(m_mirrorFailed, false);
 }
 
 } // namespace vtx::setup

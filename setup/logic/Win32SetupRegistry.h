@@ -1,11 +1,21 @@
 #pragma once
 #include "logic/SetupRegistry.h"
 
+#include <windows.h>
+
 namespace vtx::setup {
 
-// The registry module over HKEY_LOCAL_MACHINE.
+// The other registry view on 64-bit Windows (KEY_WOW64_32KEY for a 64-bit
+// program, KEY_WOW64_64KEY for a 32-bit one); 0 on 32-bit Windows.
+REGSAM OtherRegistryView();
+
+// The registry module over HKEY_LOCAL_MACHINE. Reads come from the program's
+// own view; every change is copied to `mirrorView` as well (0: no copy), so
+// that 32- and 64-bit applications see the same configuration.
 class Win32SetupRegistry final : public SetupRegistry {
 public:
+    explicit Win32SetupRegistry(REGSAM mirrorView = OtherRegistryView()) : m_mirrorView(mirrorView) {}
+
     bool OpenFullAccess(const std::wstring& path) override;
     std::wstring ReadPort(const std::wstring& devicePath) override;
     RegValue Read(const std::wstring& path, const std::wstring& name, short type,
@@ -14,6 +24,11 @@ public:
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
     void DeleteValue(const std::wstring& path, const std::wstring& name) override;
+    bool TakeMirrorFailure() override;
+
+private:
+    REGSAM m_mirrorView;
+    bool m_mirrorFailed = false;
 };
 
 } // namespace vtx::setup

@@ -136,31 +136,31 @@ RegValue ReadRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_vie
     }
 }
 
-void WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
-                        const RegValue& value) {
-    UniqueRegKey key = OpenKey(root, subKey, KEY_WRITE);
+bool WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
+                        const RegValue& value, REGSAM view) {
+    UniqueRegKey key = OpenKey(root, subKey, KEY_WRITE | view);
     if (!key) {
-        return;
+        return false;
     }
     const std::string valueName = ToAnsi(name);
     switch (type) {
     case kTypeText:
         if (auto text = AnsiTextOf(value)) {
-            SetValue(key.get(), valueName, REG_SZ, text->data(), text->size());
+            return SetValue(key.get(), valueName, REG_SZ, text->data(), text->size()) == ERROR_SUCCESS;
         }
-        break;
+        return false;
     case kTypeBinary:
         if (const auto* bytes = std::get_if<Bytes>(&value)) {
-            SetValue(key.get(), valueName, REG_BINARY, bytes->data(), bytes->size());
+            return SetValue(key.get(), valueName, REG_BINARY, bytes->data(), bytes->size()) == ERROR_SUCCESS;
         }
-        break;
+        return false;
     case kTypeDword:
         if (auto number = Int32Of(value)) {
-            SetValue(key.get(), valueName, REG_DWORD, &*number, sizeof(*number));
+            return SetValue(key.get(), valueName, REG_DWORD, &*number, sizeof(*number)) == ERROR_SUCCESS;
         }
-        break;
+        return false;
     default:
-        break;
+        return false;
     }
 }
 

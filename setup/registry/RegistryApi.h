@@ -18,10 +18,11 @@ namespace vtx::setup {
 RegValue ReadRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
                            const RegValue& fallback);
 
-// Writes by the type code; any failure leaves the registry as it was, silently.
-// Text is stored without a terminating NUL.
-void WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
-                        const RegValue& value);
+// Writes by the type code; any failure leaves the registry as it was and
+// answers false. Text is stored without a terminating NUL. `view` is 0 (the
+// program's own registry view), KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+bool WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,
+                        const RegValue& value, REGSAM view = 0);
 
 // Every value of the key in enumeration order, one row each, in a table of at
 // least 101 rows that grows by 100 at a time; no table when the key cannot be

@@ -4,6 +4,8 @@
 
 #include "logic/FrmNewLdn.h"
 
+#include <functional>
+
 namespace vtx::setup::test {
 namespace {
 
@@ -107,6 +109,42 @@ TEST_F(SetupNewLdn, AddedThroughTheMainWindowsButton) {
     view.onDialog = [&] { Confirm(L"POS1"); };
     main.AddLdnClick();
     EXPECT_EQ(view.ldnList, (Names{L"POS1"}));
+}
+
+// Lives here because only this fixture has both windows.
+TEST_F(SetupNewLdn, EveryChangeThatMissesTheOtherRegistryViewSaysSoAndStaysInItsOwnView) {
+    view.portText = L"COM4";
+    main.PortBoxLostFocus();
+    EXPECT_EQ(view.status, L"") << "both views written";
+
+    registry.FailMirror();
+    struct Case {
+        const char* change;
+        std::function<void()> make;
+        std::function<bool()> stored;
+    };
+    const Case cases[] = {
+        {"port",
+         [&] {
+             view.portText = L"COM5";
+             main.PortBoxLostFocus();
+         },
+         [&] { return registry.Get(deviceKey, L"Port") == RegValue(std::wstring(L"COM5")); }},
+        {"add", [&] { Confirm(L"POS9"); }, [&] { return registry.Has(kClassKey, L"POS9"); }},
+        {"delete",
+         [&] {
+             view.ldnText = L"POS9";
+             messages.answers = {Answer::Yes};
+             main.DelLdnClick();
+         },
+         [&] { return !registry.Has(kClassKey, L"POS9"); }},
+    };
+    for (const Case& c : cases) {
+        view.status.clear();
+        c.make();
+        EXPECT_EQ(view.status, kMirrorFailed) << c.change;
+        EXPECT_TRUE(c.stored()) << c.change;
+    }
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // given (no NUL appended), as Windows keeps text written without one.
 #include "DeviceRegistry.h"
 
+#include "logic/RegistryLayout.h"
+#include "logic/Win32SetupRegistry.h"
 #include "registry/RegistryApi.h"
 #include "win32/UniqueRegKey.h"
 
@@ -189,6 +191,67 @@ TEST_F(SetupRegistryApi, TheDefaultValueIsListedWithAnEmptyName) {
 
 TEST_F(SetupRegistryApi, AKeyThatCannotBeOpenedGivesNoTable) {
     EXPECT_EQ(ListRegistryValues(HKEY_LOCAL_MACHINE, missing), std::nullopt);
+}
+
+// A scratch key in both registry views of a 64-bit prefix.
+class SetupRegistryViews : public ::testing::Test {
+protected:
+    SetupRegistryViews() {
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            UniqueRegKey key;
+            EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                      nullptr, key.put(), nullptr),
+                      ERROR_SUCCESS);
+        }
+    }
+    ~SetupRegistryViews() override {
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+        }
+    }
+    std::wstring Stored(REGSAM view, const wchar_t* name) {
+        UniqueRegKey key;
+        wchar_t text[64] = {};
+        DWORD bytes = sizeof text - sizeof(wchar_t);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS ||
+            RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes) !=
+                ERROR_SUCCESS) {
+            return L"<none>";
+        }
+        return text;
+    }
+
+    std::wstring path = std::wstring(kClassKey) + L"\\" + UniqueDeviceName(L"VX-VIEWS");
+    const REGSAM other = OtherRegistryView();
+    const REGSAM own = other == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+};
+
+TEST_F(SetupRegistryViews, EveryChangeReachesBothViewsAndAMissedCopyKeepsTheOwnViewsWrite) {
+    ASSERT_NE(other, 0u) << "the test prefix is 64-bit Windows";
+    Win32SetupRegistry registry;
+    registry.Write(path, L"Port", kTypeText, Text(L"COM5"));
+    registry.Write(path, L"POS1", kTypeText, Text(L"VX-CDUSB"));
+    registry.DeleteValue(path, L"POS1");
+    registry.DeleteValue(path, L"Never");
+    for (REGSAM view : {own, other}) {
+        EXPECT_EQ(Stored(view, L"Port"), L"COM5") << view;
+        EXPECT_EQ(Stored(view, L"POS1"), L"<none>") << view;
+    }
+    EXPECT_FALSE(registry.TakeMirrorFailure());
+
+    ASSERT_EQ(RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), other, 0), ERROR_SUCCESS);
+    registry.Write(path, L"Port", kTypeText, Text(L"COM6"));
+    EXPECT_EQ(Stored(own, L"Port"), L"COM6");
+    EXPECT_TRUE(registry.TakeMirrorFailure());
+    EXPECT_FALSE(registry.TakeMirrorFailure()) << "reported once";
+}
+
+TEST_F(SetupRegistryViews, WithoutAnOtherViewOnlyTheOwnViewChanges) {
+    Win32SetupRegistry registry(0);
+    registry.Write(path, L"Port", kTypeText, Text(L"COM5"));
+    EXPECT_EQ(Stored(own, L"Port"), L"COM5");
+    EXPECT_EQ(Stored(other, L"Port"), L"<none>");
+    EXPECT_FALSE(registry.TakeMirrorFailure());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // window: start-up, the port box, adding and deleting logical device names
 // through the dialog and the message boxes, and the drawer test against the
 // virtual drawer. The registry is checked afterwards and put back as it was.
+// With VTX_UTILITY_DIR set (the package test) the builds run from that folder.
 #include "VirtualDrawer.h"
 #include "run/ComServers.h"
 #include "run/InstalledDevice.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace vtx::setup::test {
@@ -44,8 +46,16 @@ constexpr wchar_t kServiceProgId[] = L"Veltrix.OPOS.CashDrawerUSB";
 
 class UtilityRun : public ::testing::TestWithParam<BuildUnderTest> {
 protected:
+    static std::string Exe() {
+        const char* dir = std::getenv("VTX_UTILITY_DIR");
+        if (dir == nullptr || *dir == '\0') {
+            return GetParam().exe;
+        }
+        const std::string built = GetParam().exe;
+        return std::string(dir) + built.substr(built.find_last_of('/'));
+    }
     std::unique_ptr<UtilityProcess> Start() {
-        auto app = std::make_unique<UtilityProcess>(GetParam().exe, std::wstring(build.caption));
+        auto app = std::make_unique<UtilityProcess>(Exe(), std::wstring(build.caption));
         EXPECT_NE(app->Window(), nullptr) << "no window captioned as the build's";
         return app;
     }
@@ -64,6 +74,7 @@ protected:
     }
     std::wstring Device() const { return std::wstring(build.deviceName); }
     std::wstring Port() const { return device.DeviceText(L"Port").value_or(L"<none>"); }
+    std::wstring MirroredPort() const { return device.MirrorText(L"Port").value_or(L"<none>"); }
     std::wstring Count() const { return device.DeviceText(L"LDN").value_or(L"<none>"); }
 
     const BuildProfile& build = *GetParam().profile;
@@ -108,7 +119,7 @@ TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
     EXPECT_TRUE(app->ExitByButton());
 }
 
-TEST_P(UtilityRun, PortBoxStoresWhatWasTypedWhenItLosesTheFocus) {
+TEST_P(UtilityRun, PortBoxStoresWhatWasTypedForBothArchitecturesWhenItLosesTheFocus) {
     device.Reset(L"COM3", std::nullopt);
     auto app = Start();
     HWND w = app->Window();
@@ -119,11 +130,15 @@ TEST_P(UtilityRun, PortBoxStoresWhatWasTypedWhenItLosesTheFocus) {
     SetItemText(w, kComboPort, L"  CRUSB ");
     ClickInto(GetDlgItem(w, kCmbLdn));
     EXPECT_TRUE(Eventually([&] { return Port() == L"\\\\.\\VXCR3\\"; })) << testing::PrintToString(Port());
+    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"\\\\.\\VXCR3\\"; }))
+        << "the other architecture's programs see " << testing::PrintToString(MirroredPort());
 
     ClickInto(portBox);
     SetItemText(w, kComboPort, L"crusb");
     ClickInto(GetDlgItem(w, kCmbLdn));
     EXPECT_TRUE(Eventually([&] { return Port() == L"crusb"; })) << testing::PrintToString(Port());
+    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"crusb"; }))
+        << testing::PrintToString(MirroredPort());
 
     // Losing the focus to another program stores nothing. A key posted after
     // the loss shows when the window has dealt with it.

@@ -71,6 +71,7 @@ void FakeSetupRegistry::Write(const std::wstring& path, const std::wstring& name
     }
     ++m_writes;
     Set(path, name, value);
+    m_mirrorMissed = m_mirrorMissed || m_mirrorFails;
 }
 
 std::optional<ValueTable> FakeSetupRegistry::List(const std::wstring& path) {
@@ -90,6 +91,7 @@ void FakeSetupRegistry::DeleteValue(const std::wstring& path, const std::wstring
     if (key != m_keys.end()) {
         std::erase_if(key->second, [&](const Value& v) { return v.name == name; });
     }
+    m_mirrorMissed = m_mirrorMissed || m_mirrorFails;
 }
 
 } // namespace vtx::setup::test

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vtx::setup::test {
@@ -25,6 +26,8 @@ public:
     // Refuses full access to every key from now on.
     void RefuseRights() { m_refused = true; }
     int WriteCount() const { return m_writes; }
+    // Every later change misses the other registry view.
+    void FailMirror() { m_mirrorFails = true; }
 
     bool OpenFullAccess(const std::wstring& path) override;
     std::wstring ReadPort(const std::wstring& devicePath) override;
@@ -34,6 +37,7 @@ public:
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
     void DeleteValue(const std::wstring& path, const std::wstring& name) override;
+    bool TakeMirrorFailure() override { return std::exchange(m_mirrorMissed, false); }
 
 private:
     struct Value {
@@ -47,6 +51,8 @@ private:
     std::map<std::wstring, Key> m_keys;
     bool m_refused = false;
     int m_writes = 0;
+    bool m_mirrorFails = false;
+    bool m_mirrorMissed = false;
 };
 
 } // namespace vtx::setup::test

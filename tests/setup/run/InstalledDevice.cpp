@@ -1,6 +1,7 @@
 #include "InstalledDevice.h"
 
 #include "logic/RegistryLayout.h"
+#include "logic/Win32SetupRegistry.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>
@@ -11,39 +12,44 @@ namespace vtx::setup::test {
 
 namespace {
 
-UniqueRegKey Create(const std::wstring& path) {
+UniqueRegKey Create(const std::wstring& path, REGSAM view = 0) {
     UniqueRegKey key;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
                               key.put(), nullptr),
               ERROR_SUCCESS);
     return key;
 }
 
-std::optional<std::wstring> GetText(const std::wstring& path, const std::wstring& name) {
+std::optional<std::wstring> GetText(const std::wstring& path, const std::wstring& name, REGSAM view = 0) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
     DWORD bytes = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
-                     &bytes) != ERROR_SUCCESS) {
+    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+        ERROR_SUCCESS) {
         return std::nullopt;
     }
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(),
-                     &bytes) != ERROR_SUCCESS) {
+    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &bytes) !=
+        ERROR_SUCCESS) {
         return std::nullopt;
     }
     text.resize(wcsnlen(text.c_str(), text.size()));
     return text;
 }
 
-void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
-    UniqueRegKey key = Create(path);
+void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text, REGSAM view = 0) {
+    UniqueRegKey key = Create(path, view);
     RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-void DeleteAllValues(const std::wstring& path) {
+void DeleteAllValues(const std::wstring& path, REGSAM view = 0) {
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) !=
+        ERROR_SUCCESS) {
         return;
     }
     wchar_t name[16384];
@@ -60,22 +66,28 @@ void DeleteAllValues(const std::wstring& path) {
 
 } // namespace
 
+// The other view is saved and put back too: the utility copies its changes
+// there. On 32-bit Windows that "other view" is the same one, restored twice.
 InstalledDevice::InstalledDevice(std::wstring deviceName)
-    : m_device(std::move(deviceName)), m_class(Save(kClassKey)), m_deviceKey(Save(DevicePath())) {}
+    : m_device(std::move(deviceName)), m_mirror(OtherRegistryView()), m_class(Save(kClassKey, 0)),
+      m_deviceKey(Save(DevicePath(), 0)), m_mirrorClass(Save(kClassKey, m_mirror)),
+      m_mirrorDeviceKey(Save(DevicePath(), m_mirror)) {}
 
 InstalledDevice::~InstalledDevice() {
-    Restore(DevicePath(), m_deviceKey);
-    Restore(kClassKey, m_class);
+    Restore(DevicePath(), m_mirrorDeviceKey, m_mirror);
+    Restore(kClassKey, m_mirrorClass, m_mirror);
+    Restore(DevicePath(), m_deviceKey, 0);
+    Restore(kClassKey, m_class, 0);
 }
 
 std::wstring InstalledDevice::DevicePath() const {
     return std::wstring(kClassKey) + L"\\" + m_device;
 }
 
-InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path) {
+InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path, REGSAM view) {
     Snapshot saved;
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
         return saved;
     }
     saved.existed = true;
@@ -95,14 +107,18 @@ InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path) {
     return saved;
 }
 
-void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved) {
+void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved, REGSAM view) {
     if (!saved.existed) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+        UniqueRegKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) ==
+            ERROR_SUCCESS) {
+            RegDeleteTreeW(key.get(), nullptr);
+        }
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
         return;
     }
-    DeleteAllValues(path);
-    UniqueRegKey key = Create(path);
+    DeleteAllValues(path, view);
+    UniqueRegKey key = Create(path, view);
     for (const Value& v : saved.values) {
         RegSetValueExW(key.get(), v.name.c_str(), 0, v.type, v.data.data(),
                        static_cast<DWORD>(v.data.size()));
@@ -110,13 +126,15 @@ void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved) {
 }
 
 void InstalledDevice::Reset(const std::wstring& port, const std::optional<std::wstring>& count) {
-    Create(kClassKey);
-    DeleteAllValues(kClassKey);
-    Create(DevicePath());
-    DeleteAllValues(DevicePath());
-    SetText(DevicePath(), L"Port", port);
-    if (count) {
-        SetText(DevicePath(), L"LDN", *count);
+    for (REGSAM view : {m_mirror, REGSAM{0}}) {
+        Create(kClassKey, view);
+        DeleteAllValues(kClassKey, view);
+        Create(DevicePath(), view);
+        DeleteAllValues(DevicePath(), view);
+        SetText(DevicePath(), L"Port", port, view);
+        if (count) {
+            SetText(DevicePath(), L"LDN", *count, view);
+        }
     }
 }
 
@@ -151,6 +169,10 @@ void InstalledDevice::RemoveDeviceKey() {
 
 std::optional<std::wstring> InstalledDevice::DeviceText(const std::wstring& name) const {
     return GetText(DevicePath(), name);
+}
+
+std::optional<std::wstring> InstalledDevice::MirrorText(const std::wstring& name) const {
+    return GetText(DevicePath(), name, m_mirror);
 }
 
 std::optional<std::wstring> InstalledDevice::NameData(const std::wstring& name) const {

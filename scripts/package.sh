@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer packages from the two architectures' builds:
+#   build/package/VTXCashDrawer-<version>-x64.msi  (needs build/x86_64 and build/i686)
+#   build/package/VTXCashDrawer-<version>-x86.msi  (needs build/i686)
+# The packages ship stripped copies of the binaries; the debug symbols stay
+# beside the build in build/<arch>/symbols/. The version is the project's
+# (CMakeLists.txt); VTX_PACKAGE_VERSION overrides it (the upgrade test builds
+# an older package so).
+# Usage: scripts/package.sh [x64|x86 ...]   (default: both)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VTX_BUILD_DIR:-$root/build}
+out=${VTX_PACKAGE_DIR:-$build/package}
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(x64 x86)
+
+version_of() { # build tree
+    sed -n 's/^#define VTX_VERSION_TEXT "\(.*\)"/\1/p' "$1/generated/VtxVersion.h"
+}
+
+stage() { # arch (x86_64|i686), stage folder
+    local arch=$1 dest=$2 tree=$build/$1 f name
+    local objcopy=$arch-w64-mingw32-objcopy
+    mkdir -p "$dest" "$tree/symbols"
+    for f in so/module/VTXCashDrawer.dll controlobject/OPOSCashDrawer.dll tools/windows/drawertest.exe \
+             setup/cdsetupusb.exe setup/cdsetup.exe; do
+        [ -f "$tree/$f" ] || { echo "package: $tree/$f is missing: build $arch first" >&2; exit 1; }
+        name=$(basename "$f")
+        "$objcopy" --only-keep-debug "$tree/$f" "$tree/symbols/$name.debug"
+        "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$tree/symbols/$name.debug" \
+            "$tree/$f" "$dest/$name"
+    done
+}
+
+# What wixl cannot author, set on the built package: the "Port" and "LDN"
+# values are written only when given or found; each device key is removed
+# whole at uninstall (registry name "-"), values the utility added included;
+# a rebuilt package of the same version replaces the installed one (version
+# maximum inclusive) instead of installing beside it; and an older product
+# goes before anything of this one is installed. Removed after (WiX's
+# default), it would take the upgrade code's registration with it under Wine,
+# so that a later downgrade went unnoticed.
+finish_package() { # msi, arch, version
+    local msi=$1 views=(32) view device component condition upgrade_code
+    [ "$2" = x86 ] || views=(32 64)
+    upgrade_code=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')
+    msibuild "$msi" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+    msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
+        VALUES ('$upgrade_code', '$3', 513, 'WIX_UPGRADE_DETECTED')"
+    msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+    for view in "${views[@]}"; do
+        for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN; do
+            condition=${component#*:} component=${component%%:*}$view
+            msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
+        done
+        for device in VX-CDUSB VX-CD; do
+            msibuild "$msi" -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`)
+                VALUES ('Remove$device$view', 2, '$class_key\\$device', '-', 'Devices$view')"
+        done
+    done
+}
+
+class_key='SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'
+version=${VTX_PACKAGE_VERSION:-$(version_of "$build/i686")}
+[ -n "$version" ] || { echo "package: no version in $build/i686/generated/VtxVersion.h" >&2; exit 1; }
+work=$out/stage
+rm -rf "$work"
+mkdir -p "$out"
+stage i686 "$work/x86"
+for p in "${packages[@]}"; do
+    case $p in
+        x64) [ -d "$work/x64" ] || stage x86_64 "$work/x64" ;;
+        x86) ;;
+        *) echo "package: unknown package $p" >&2; exit 2 ;;
+    esac
+    msi=$out/VTXCashDrawer-$version-$p.msi
+    # wixl takes the files' sources relative to the folder it runs in.
+    (cd "$work" && wixl -a "$p" -D Arch="$p" -D Version="$version" -o "$msi" "$root/installer/VTXCashDrawer.wxs")
+    finish_package "$msi" "$p" "$version"
+    echo "package: $msi"
+done

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# The installer packages under Wine, each scenario in a fresh prefix: what
+# an installation registers (compared with what regsvr32 of the same files
+# writes), the drawer test from the installed files, upgrade, downgrade,
+# uninstall, REMOVE=ControlObject beside a foreign Control Object, the
+# installed utility changing the port for both architectures, and the x86
+# package on 32-bit Windows. Wine's msiexec exits 0 even when it failed, so
+# every step checks the result, never the exit code. Ends with a line
+# "installer: N passed, M failed" (checks) for scripts/test.sh.
+# Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
+# that runs 32-bit programs). Needs scripts/package.sh to have run.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${VTX_BUILD_DIR:-$root/build}
+. "$root/scripts/wine-env.sh"
+version=$(sed -n 's/^#define VTX_VERSION_TEXT "\(.*\)"/\1/p' "$build/i686/generated/VtxVersion.h")
+work=$build/package/test
+new64=$build/package/VTXCashDrawer-$version-x64.msi
+new86=$build/package/VTXCashDrawer-$version-x86.msi
+old64=$work/VTXCashDrawer-2.0.0-x64.msi
+com=7
+
+class_key='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'
+so_clsid='{8C4F2A17-6D3B-4E59-A2C8-1B7E9D05F3E6}'
+co_clsid='{A9B892A3-3202-4897-B03D-87D592FD725F}'
+# What registration writes: the class, ProgID and type-library subtrees.
+com_keys=("HKCR\\CLSID\\$so_clsid" "HKCR\\CLSID\\$co_clsid" 'HKCR\Veltrix.OPOS.CashDrawerUSB' 'HKCR\OPOS.CashDrawer'
+          'HKCR\Typelib\{5E0B7C1A-2F43-4D8E-9B61-7A3C2D9E4F10}' 'HKCR\Interface\{4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9007}')
+dir64='C:\Program Files\Veltrix Works\VTXCashDrawer'
+dir32='C:\Program Files (x86)\Veltrix Works\VTXCashDrawer'
+
+failures=0 passed=0
+fail() { echo "  FAIL: $*"; failures=$((failures + 1)); }
+check() { # description, command...
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); else fail "$what"; fi
+}
+
+# A fresh prefix of the given architecture (win64|win32) with its own
+# wineserver, Xvfb and virtual drawer on COM$com.
+prefix_up() {
+    local arch=$1 state=$work/$2
+    rm -rf "$state"
+    mkdir -p "$state"
+    local loader=/usr/lib/wine/wine64
+    [ "$arch" = win32 ] && loader=/usr/lib/wine/wine
+    cat >"$state/config" <<CONF
+VTX_PREFIX='$state/prefix'
+VTX_LOADER='$loader'
+VTX_WINESERVER='/usr/lib/wine/wineserver'
+VTX_KEEPALIVE='$build/x86_64/tools/windows/winekeepalive.exe'
+VTX_VDRAWER='$build/host/tools/vdrawer/vdrawer'
+VTX_COM='$com'
+CONF
+    [ "$arch" = win32 ] && echo "VTX_KEEPALIVE='$build/i686/tools/windows/winekeepalive.exe'" >>"$state/config"
+    wine_env_load "$state"
+    export WINEARCH=$arch
+    wine_env_ensure && wine_env_start_vdrawer && export VDRAWER_CONTROL_PORT=$(cat "$state/vdrawer.port")
+}
+prefix_down() { wine_env_stop; unset WINEARCH; }
+
+w() { "$VTX_LOADER" "$@" </dev/null 2>/dev/null; }
+msi() { # action (/i|/x), package, properties...
+    local action=$1 package=$2; shift 2
+    w msiexec "$action" "Z:${package//\//\\}" /qn "$@"
+}
+# reg query output of a key in a view, or "absent".
+query() {
+    local out
+    out=$(w reg query "$1" /s /reg:"$2") || { echo absent; return; }
+    tr -d '\r' <<<"$out" | sed '/^$/d'
+}
+value_of() { # key, value ('' for the default), view
+    local args=(/v "$2") label=$2
+    [ -n "$2" ] || args=(/ve) label='(Default)'
+    w reg query "$1" "${args[@]}" /reg:"$3" | tr -d '\r' | sed -n "s/^ *$label *REG_SZ *//p"
+}
+dump_registration() { # views...
+    local v k
+    for v in "$@"; do for k in "${com_keys[@]}"; do echo "[$v] $k"; query "$k" "$v"; done; done |
+        # The installer's folder names end in a backslash; the system's do not.
+        sed -E 's/(REG_SZ .*)\\$/\1/'
+}
+installed_version() { # the DisplayVersion of every installed product of ours
+    w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 | tr -d '\r' |
+        awk '/^HKEY/ { ours = 0 } /DisplayName .*VTXCashDrawer/ { ours = 1 }
+             /DisplayVersion/ { version = $NF } ours && version { print version; version = "" ; ours = 0 }' |
+        sort -u | tr '\n' ' ' | sed 's/ $//'
+}
+device_values_are() { # value name, expected text, views...
+    local name=$1 want=$2 v got; shift 2
+    for v in "$@"; do
+        got=$(value_of "$class_key\\VX-CDUSB" "$name" "$v")
+        [ "$got" = "$want" ] || { echo "    $name in view $v: $got"; return 1; }
+    done
+}
+ports_are() { device_values_are Port "$@"; }
+device_keys_in() { # views...
+    local v d
+    for v in "$@"; do for d in VX-CDUSB VX-CD; do
+        [ "$(value_of "$class_key\\$d" '' "$v")" = Veltrix.OPOS.CashDrawerUSB ] || return 1
+    done; done
+}
+# Same registry as regsvr32 of the installed files writes, each by its own
+# architecture's regsvr32. The type library's help folder is the one of the
+# first registration (Wine keeps it), the 64-bit one in the x64 package.
+registration_matches_regsvr32() { # views...
+    local before after left servers=() s
+    before=$(dump_registration "$@")
+    if [ "$VTX_LOADER" = /usr/lib/wine/wine64 ]; then
+        servers=("wine64:$dir64\\VTXCashDrawer.dll" "wine64:$dir64\\OPOSCashDrawer.dll"
+                 "wine:$dir32\\VTXCashDrawer.dll" "wine:$dir32\\OPOSCashDrawer.dll")
+    else
+        servers=("wine:$dir64\\VTXCashDrawer.dll" "wine:$dir64\\OPOSCashDrawer.dll")
+    fi
+    for s in "${servers[@]}"; do "/usr/lib/wine/${s%%:*}" regsvr32 /s /u "${s#*:}" </dev/null 2>/dev/null; done
+    left=$(dump_registration "$@" | grep -v '^\[\|^absent')
+    for s in "${servers[@]}"; do "/usr/lib/wine/${s%%:*}" regsvr32 /s "${s#*:}" </dev/null 2>/dev/null; done
+    after=$(dump_registration "$@")
+    [ -z "$left" ] || { echo "    regsvr32 /u left: $left" | head -5; return 1; }
+    [ "$before" = "$after" ] || { diff <(echo "$before") <(echo "$after") | head -20; return 1; }
+}
+drawer_test() { # loader, installed drawertest
+    "$VTX_VDRAWER" ctl "$VDRAWER_CONTROL_PORT" AUTOCLOSE 2000 >/dev/null
+    "$1" "$2" VX-CDUSB </dev/null >"$work/drawertest.log" 2>&1 || { tail -5 "$work/drawertest.log"; return 1; }
+}
+# The installed utility's builds, driven by the utility's own run test: a
+# port typed into the port box reaches the registry view of either
+# architecture.
+utility_sets_port() { # loader, tree of the test program
+    local dir=$VTX_PREFIX/drive_c/Program\ Files/Veltrix\ Works/VTXCashDrawer
+    VTX_UTILITY_DIR=$dir "$1" "$build/$2/tests/setup/setup_run_tests.exe" --gtest_filter='*PortBoxStores*' \
+        </dev/null >"$work/utility.log" 2>&1 || { grep -A3 -E 'Failure|FAILED' "$work/utility.log" | head -12; return 1; }
+}
+refused_by_launch_condition() { # package
+    grep -aq 'LaunchConditions. Return value 0' "$VTX_PREFIX/drive_c/downgrade.log" &&
+        msiinfo export "$1" LaunchCondition | grep -q 'A newer version of \[ProductName\] is already installed'
+}
+nothing_of_ours_left() {
+    local v k
+    for v in 64 32; do
+        for k in "${com_keys[@]}" "$class_key"; do
+            [ "$(query "$k" "$v")" = absent ] || { echo "    left in view $v: $k"; return 1; }
+        done
+    done
+    ! compgen -G "$VTX_PREFIX/drive_c/Program*/Veltrix*" >/dev/null &&
+        ! compgen -G "$VTX_PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/VTXCashDrawer" >/dev/null
+}
+
+scenario_x64() {
+    prefix_up win64 x64 || { fail "prefix"; return; }
+    msi /i "$old64" USBPORT=COM3
+    check "older package installed" [ "$(installed_version)" = 2.0.0 ]
+    # What the utility sets in the device key the upgrade must keep.
+    local v
+    for v in 64 32; do
+        w reg add "$class_key\\VX-CDUSB" /v Port /d "COM$com" /f /reg:$v >/dev/null
+        w reg add "$class_key\\VX-CDUSB" /v LDN /d 2 /f /reg:$v >/dev/null
+    done
+    msi /i "$new64"
+    check "upgrade replaced the older product" [ "$(installed_version)" = "$version" ]
+    check "the port survived the upgrade in both views" ports_are "COM$com" 64 32
+    check "the LDN count survived the upgrade in both views" device_values_are LDN 2 64 32
+    check "device keys in both views" device_keys_in 64 32
+    check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
+    check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
+    check "64-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
+    check "32-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir32\\drawertest.exe"
+    msi /i "$old64" /l*v 'C:\downgrade.log'
+    check "a downgrade is refused ($(installed_version))" [ "$(installed_version)" = "$version" ]
+    # Wine's msiexec logs the refusal but not the text it would show.
+    check "by the launch condition that says why" refused_by_launch_condition "$old64"
+    msi /x "$new64"
+    check "uninstall leaves nothing of ours" nothing_of_ours_left
+    prefix_down
+}
+
+scenario_presets() {
+    prefix_up win64 presets || { fail "prefix"; return; }
+    msi /i "$new64" USBPORT=COM5 SERIALPORT=COM6
+    check "USBPORT preset in both views" ports_are COM5 64 32
+    check "SERIALPORT preset" [ "$(value_of "$class_key\\VX-CD" Port 32)" = COM6 ]
+    check "the installed utility changes the port in both views" utility_sets_port /usr/lib/wine/wine64 x86_64
+    prefix_down
+}
+
+scenario_foreign_co() {
+    prefix_up win64 foreign || { fail "prefix"; return; }
+    local foreign='{11111111-2222-3333-4444-555555555555}' v before
+    for v in 64 32; do
+        w reg add 'HKCR\OPOS.CashDrawer' /ve /d 'Foreign Control Object' /f /reg:$v >/dev/null
+        w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v >/dev/null
+        w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v >/dev/null
+    done
+    before=$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)
+    msi /i "$new64" REMOVE=ControlObject
+    check "our service object installed" [ "$(query "HKCR\\CLSID\\$so_clsid\\InProcServer32" 64)" != absent ]
+    check "our Control Object's file not installed" [ ! -e "$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/OPOSCashDrawer.dll" ]
+    check "the foreign Control Object's registration untouched" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
+    msi /x "$new64"
+    check "and still untouched after uninstall" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
+    prefix_down
+}
+
+scenario_x86() {
+    prefix_up win32 x86 || { fail "prefix"; return; }
+    msi /i "$new86" USBPORT="COM$com"
+    check "device keys" device_keys_in 32
+    check "USBPORT preset" ports_are "COM$com" 32
+    check "registration equals regsvr32's" registration_matches_regsvr32 32
+    check "drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir64\\drawertest.exe"
+    check "the installed utility changes the port" utility_sets_port /usr/lib/wine/wine i686
+    prefix_down
+}
+
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(x64 presets foreign_co x86)
+mkdir -p "$work"
+# An older package of the same files, for the upgrade and the downgrade.
+VTX_PACKAGE_VERSION=2.0.0 VTX_PACKAGE_DIR=$work "$root/scripts/package.sh" x64 >/dev/null ||
+    { echo "package-test: cannot build the older package" >&2; exit 1; }
+for s in "${scenarios[@]}"; do
+    echo "== package test: $s"
+    before=$failures
+    "scenario_$s"
+    [ "$failures" = "$before" ] && echo "  ok"
+done
+echo "installer: $passed passed, $failures failed"
+[ "$failures" = 0 ]
