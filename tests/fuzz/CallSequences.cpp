@@ -95,22 +95,53 @@ std::string Show(const Step& s) {
     return text;
 }
 
-Step RandomStep(std::mt19937_64& rng) {
+// The reference model: what the design says each call answers and stores.
+struct Model {
+    bool open = false, claimed = false, enabled = false, frozen = false;
+    long rc = 0, freezeNumber = 0, binary = 0, powerNotify = 0;
+    std::wstring healthText;
+    unsigned drawerOpened = 1;  // bit 0: 0 possible, bit 1: 1 possible
+    bool portHeld = false;      // the object holds a port handle (claim or enable without claim)
+    bool mayBeDropped = false;  // that handle may have been dropped by an unanswered poll, or gone stale
+    bool eventsUnknown = false; // WaitForDrawerClose moved DrawerOpened past the monitor's own view
+    // The drawer.
+    bool drawerIsOpen = false, answering = true, plugged = true, available = true;
+    bool Reachable() const { return plugged && available; }
+    bool Polls() const { return plugged && answering; }
+    unsigned Bit(bool v) const { return v ? 2u : 1u; }
+};
+
+// Chosen with the state in view, so that sequences spend their time in the
+// claimed and enabled states as applications do.
+Step RandomStep(std::mt19937_64& rng, const Model& m) {
     static const long kGet[] = {1,  2,   3,   4,   5,   6,   7,    8,    9,    10, 11, 12, 13,
                                 14, 501, 502, 503, 504, 505, 1001, 1501, 1502, 0,  99, -1};
     static const long kSet[] = {1, 3, 3, 3, 3, 4, 4, 6, 7, 11, 13, 13, 0, 99, 1001};
     static const long kValues[] = {0, 1, 2, 7, 65537, -5};
     static const long kTimeouts[] = {0, 0, 0, 250, 50, -2, -1, 1000};
-    static const Kind kKinds[] = {Kind::OpenService, Kind::OpenService, Kind::OpenMissing, Kind::Claim,
-                                  Kind::Claim,       Kind::Release,     Kind::Close,       Kind::Freeze,
-                                  Kind::CheckHealth, Kind::Refused,     Kind::DirectIO,    Kind::Retrieve,
-                                  Kind::GetNumber,   Kind::GetNumber,   Kind::SetNumber,   Kind::SetNumber,
-                                  Kind::SetNumber,   Kind::GetString,   Kind::SetString,   Kind::OpenDrawer,
-                                  Kind::OpenDrawer,  Kind::WaitClose,   Kind::DrawerOpen,  Kind::DrawerClose,
-                                  Kind::DrawerClose, Kind::Silent,      Kind::Garbage,     Kind::Normal,
-                                  Kind::Normal,      Kind::Unplug,      Kind::Plug,        Kind::Plug,
-                                  Kind::Unavailable, Kind::Available,   Kind::Available,   Kind::Quiet};
-    Step s{kKinds[rng() % std::size(kKinds)]};
+    static const Kind kCalls[] = {Kind::OpenService, Kind::OpenMissing, Kind::Claim,      Kind::Claim,
+                                  Kind::Release,     Kind::Close,       Kind::Freeze,     Kind::CheckHealth,
+                                  Kind::Refused,     Kind::DirectIO,    Kind::Retrieve,   Kind::GetNumber,
+                                  Kind::GetNumber,   Kind::SetNumber,   Kind::SetNumber,  Kind::GetString,
+                                  Kind::SetString,   Kind::OpenDrawer,  Kind::OpenDrawer, Kind::WaitClose};
+    static const Kind kDrawer[] = {Kind::DrawerOpen, Kind::DrawerClose, Kind::DrawerClose, Kind::Silent,
+                                   Kind::Garbage,    Kind::Normal,      Kind::Normal,      Kind::Unplug,
+                                   Kind::Plug,       Kind::Plug,        Kind::Unavailable, Kind::Available,
+                                   Kind::Available,  Kind::Quiet,       Kind::Quiet};
+    unsigned roll = static_cast<unsigned>(rng() % 100);
+    Kind kind = roll < 30 ? kDrawer[rng() % std::size(kDrawer)] : kCalls[rng() % std::size(kCalls)];
+    // Leaving a state is rarer than reaching the next one.
+    if ((kind == Kind::Close || kind == Kind::Release || kind == Kind::OpenMissing) && rng() % 3 != 0) {
+        kind = Kind::GetNumber;
+    }
+    if (!m.open && roll % 2 == 0) {
+        kind = Kind::OpenService;
+    } else if (m.open && !m.claimed && roll % 4 == 0) {
+        kind = m.enabled ? Kind::SetNumber : Kind::Claim; // enabled without a claim holds the port itself
+    } else if (m.open && !m.enabled && roll % 4 == 1) {
+        kind = Kind::SetNumber;
+    }
+    Step s{kind};
     switch (s.kind) {
     case Kind::Claim:
         s.a = kTimeouts[rng() % std::size(kTimeouts)];
@@ -128,8 +159,11 @@ Step RandomStep(std::mt19937_64& rng) {
         s.a = kGet[rng() % std::size(kGet)];
         break;
     case Kind::SetNumber:
-        s.a = kSet[rng() % std::size(kSet)];
-        s.b = kValues[rng() % (s.a == 3 ? 3 : std::size(kValues))];
+        s.a = (!m.enabled && roll % 4 == 1) || (m.enabled && !m.claimed && roll % 4 == 0)
+                  ? 3
+                  : kSet[rng() % std::size(kSet)];
+        s.b = s.a == 3 ? (m.enabled ? static_cast<long>(rng() % 3) / 2 : 1)
+                       : kValues[rng() % std::size(kValues)];
         break;
     case Kind::GetString:
         s.a = 1000000 + static_cast<long>(rng() % 6);
@@ -142,22 +176,6 @@ Step RandomStep(std::mt19937_64& rng) {
     }
     return s;
 }
-
-// The reference model: what the design says each call answers and stores.
-struct Model {
-    bool open = false, claimed = false, enabled = false, frozen = false;
-    long rc = 0, freezeNumber = 0, binary = 0, powerNotify = 0;
-    std::wstring healthText;
-    unsigned drawerOpened = 1;  // bit 0: 0 possible, bit 1: 1 possible
-    bool portHeld = false;      // the object holds a port handle (claim or enable without claim)
-    bool mayBeDropped = false;  // that handle may have been dropped by an unanswered poll, or gone stale
-    bool eventsUnknown = false; // WaitForDrawerClose moved DrawerOpened past the monitor's own view
-    // The drawer.
-    bool drawerIsOpen = false, answering = true, plugged = true, available = true;
-    bool Reachable() const { return plugged && available; }
-    bool Polls() const { return plugged && answering; }
-    unsigned Bit(bool v) const { return v ? 2u : 1u; }
-};
 
 constexpr long kVersion = 1012001;
 
@@ -185,9 +203,14 @@ public:
             m.drawerOpened |= m.Bit(m.drawerIsOpen); // the monitor may have seen it already
         }
         ++m_calls;
+        if (s_trace) {
+            std::printf("  %-32s open %d claimed %d enabled %d frozen %d%s%s\n", Show(s).c_str(), m.open,
+                        m.claimed, m.enabled, m.frozen, fault.empty() ? "" : " <- ", fault.c_str());
+        }
         return fault;
     }
     long Calls() const { return m_calls; }
+    const Model& State() const { return m; }
 
 private:
     static std::string Expect(const std::string& what, long got, std::set<long> allowed) {
@@ -372,6 +395,7 @@ private:
                     allowed.erase(107);
             }
             std::string fault = Expect("OpenDrawer", got, allowed);
+            m.rc = 0; // read above
             if (got == 0 && m.open && m.enabled) {
                 m.mayBeDropped = false;
                 // The drawer opens once it has read the command.
@@ -582,6 +606,7 @@ private:
         return {};
     }
 
+    static inline const bool s_trace = NumberFrom("VTX_SEQ_TRACE", 0) != 0;
     VirtualDrawer& m_drawer;
     std::wstring m_device;
     FakeControlObject m_co;
@@ -635,12 +660,19 @@ SequenceOutcome RunCallSequences(uint64_t seed, long calls) {
     for (uint64_t round = 0; outcome.calls < calls && outcome.mismatch.empty(); ++round) {
         std::mt19937_64 rng(Mix(seed, round));
         std::vector<Step> steps;
-        for (int i = 0; i < 120; ++i) {
-            steps.push_back(RandomStep(rng));
+        Failure f;
+        {
+            Session session(drawer, device.Name());
+            for (int i = 0; i < 120 && f.fault.empty(); ++i) {
+                steps.push_back(RandomStep(rng, session.State()));
+                f.fault = session.Do(steps.back());
+                f.at = steps.size();
+            }
+            if (f.fault.empty()) {
+                f.fault = session.Do({Kind::Quiet});
+            }
+            outcome.calls += session.Calls();
         }
-        long made = 0;
-        Failure f = Replay(drawer, device.Name(), steps, &made);
-        outcome.calls += made;
         if (f.fault.empty()) {
             continue;
         }

@@ -187,6 +187,12 @@ BSTR PickText(Rng& rng, const std::wstring& device, std::string& shown) {
     }
 }
 
+std::string Hex(VARTYPE vt) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "vt 0x%x", vt);
+    return text;
+}
+
 // A value of a random VARTYPE, by value or by reference, into `slot`.
 void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device, std::string& shown) {
     static const VARTYPE kTypes[] = {VT_EMPTY,
@@ -331,7 +337,7 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
                                           : static_cast<void*>(&V_I4(&slot.target));
     std::snprintf(part, sizeof(part), "vt 0x%x byref%s", V_VT(&slot.v), null ? " null" : "");
     shown = part + (inner.empty() ? "" : " " + inner) +
-            (vt == VT_VARIANT ? " -> vt 0x" + std::to_string(V_VT(&slot.target)) : "");
+            (vt == VT_VARIANT ? " -> " + Hex(V_VT(&slot.target)) : "");
 }
 
 // A value of the parameter's own type: most calls should get past conversion.
@@ -608,6 +614,9 @@ public:
         if (r.hr == S_OK && (call.id == dispid::OpenDrawer || call.id == co::dispid::OpenDrawer)) {
             m_drawer.Command("CLOSE"); // a drawer left open would keep WaitForDrawerClose waiting
         }
+        if (s_trace) {
+            std::printf("  %s -> 0x%08lx\n", call.text.c_str(), static_cast<unsigned long>(r.hr));
+        }
         char text[96];
         if (!ExpectedHresult(r.hr)) {
             std::snprintf(text, sizeof(text), "Invoke answered 0x%08lx", static_cast<unsigned long>(r.hr));
@@ -700,6 +709,7 @@ private:
     }
 
     static inline Episode* s_closer = nullptr;
+    static inline const bool s_trace = NumberFrom("VTX_FUZZ_TRACE", 0) != 0;
     Target m_target;
     test::VirtualDrawer& m_drawer;
     std::wstring m_device;
