@@ -21,6 +21,11 @@ namespace vtx::fuzz {
 
 namespace {
 
+// An index below n, on 32-bit builds too.
+template <class Rng> size_t Pick(Rng& rng, size_t n) {
+    return static_cast<size_t>(rng() % n);
+}
+
 using namespace test;
 
 enum class Kind {
@@ -129,7 +134,7 @@ Step RandomStep(std::mt19937_64& rng, const Model& m) {
                                    Kind::Plug,       Kind::Plug,        Kind::Unavailable, Kind::Available,
                                    Kind::Available,  Kind::Quiet,       Kind::Quiet};
     unsigned roll = static_cast<unsigned>(rng() % 100);
-    Kind kind = roll < 30 ? kDrawer[rng() % std::size(kDrawer)] : kCalls[rng() % std::size(kCalls)];
+    Kind kind = roll < 30 ? kDrawer[Pick(rng, std::size(kDrawer))] : kCalls[Pick(rng, std::size(kCalls))];
     // Leaving a state is rarer than reaching the next one.
     if ((kind == Kind::Close || kind == Kind::Release || kind == Kind::OpenMissing) && rng() % 3 != 0) {
         kind = Kind::GetNumber;
@@ -144,7 +149,7 @@ Step RandomStep(std::mt19937_64& rng, const Model& m) {
     Step s{kind};
     switch (s.kind) {
     case Kind::Claim:
-        s.a = kTimeouts[rng() % std::size(kTimeouts)];
+        s.a = kTimeouts[Pick(rng, std::size(kTimeouts))];
         break;
     case Kind::CheckHealth:
         s.a = static_cast<long>(rng() % 4) + (rng() % 4 == 0 ? 6 : 0);
@@ -156,14 +161,14 @@ Step RandomStep(std::mt19937_64& rng, const Model& m) {
         s.a = static_cast<long>(rng() % 2);
         break;
     case Kind::GetNumber:
-        s.a = kGet[rng() % std::size(kGet)];
+        s.a = kGet[Pick(rng, std::size(kGet))];
         break;
     case Kind::SetNumber:
         s.a = (!m.enabled && roll % 4 == 1) || (m.enabled && !m.claimed && roll % 4 == 0)
                   ? 3
-                  : kSet[rng() % std::size(kSet)];
+                  : kSet[Pick(rng, std::size(kSet))];
         s.b = s.a == 3 ? (m.enabled ? static_cast<long>(rng() % 3) / 2 : 1)
-                       : kValues[rng() % std::size(kValues)];
+                       : kValues[Pick(rng, std::size(kValues))];
         break;
     case Kind::GetString:
         s.a = 1000000 + static_cast<long>(rng() % 6);
@@ -587,7 +592,7 @@ private:
                 auto updates = m_co.Updates();
                 return (updates.size() > m_eventsAtOpen ? updates.back().status : 0) == state;
             };
-            bool seen = PumpUntil([&] { return Number(1001) == state && (m.eventsUnknown || told()); }, 6000);
+            bool seen = PumpUntil([&] { return Number(1001) == state && (m.eventsUnknown || told()); }, 4000);
             if (told()) {
                 m.eventsUnknown = false;
             }
@@ -678,19 +683,28 @@ SequenceOutcome RunCallSequences(uint64_t seed, long calls) {
         }
         // Shortest sequence: drop steps while the replay, from a fresh object, still fails.
         steps.resize(f.at);
-        for (bool progress = true; progress;) {
-            progress = false;
-            for (size_t i = 0; i < steps.size(); ++i) {
+        // Drops ever smaller runs of steps while the replay, from a fresh object,
+        // still fails. Bounded, so that a failing CI run still ends within its limit.
+        auto shrinkEnd =
+            std::chrono::steady_clock::now() + std::chrono::seconds(NumberFrom("VTX_SEQ_SHRINK_S", 45));
+        for (size_t chunk = steps.size() / 2; chunk >= 1 && std::chrono::steady_clock::now() < shrinkEnd;) {
+            bool dropped = false;
+            for (size_t i = 0; i + chunk <= steps.size() && std::chrono::steady_clock::now() < shrinkEnd;) {
                 std::vector<Step> fewer = steps;
-                fewer.erase(fewer.begin() + static_cast<long>(i));
+                fewer.erase(fewer.begin() + static_cast<long>(i),
+                            fewer.begin() + static_cast<long>(i + chunk));
                 Failure g = Replay(drawer, device.Name(), fewer);
-                if (!g.fault.empty()) {
-                    fewer.resize(std::min(g.at, fewer.size()));
-                    steps = fewer;
-                    f = g;
-                    progress = true;
-                    --i;
+                if (g.fault.empty()) {
+                    i += chunk;
+                    continue;
                 }
+                fewer.resize(std::min(g.at, fewer.size()));
+                steps = fewer;
+                f = g;
+                dropped = true;
+            }
+            if (!dropped || chunk > 1) {
+                chunk = chunk > 1 ? chunk / 2 : 0;
             }
         }
         outcome.mismatch = "seed " + std::to_string(seed) + ", round " + std::to_string(round) + ": " +

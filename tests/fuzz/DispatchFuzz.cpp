@@ -27,6 +27,11 @@ namespace vtx::fuzz {
 
 namespace {
 
+// An index below n, on 32-bit builds too.
+template <class Rng> size_t Pick(Rng& rng, size_t n) {
+    return static_cast<size_t>(rng() % n);
+}
+
 using Rng = std::mt19937_64;
 using test::Long;
 
@@ -150,7 +155,7 @@ const long kLongs[] = {0,
                        std::numeric_limits<long>::min()};
 
 long PickLong(Rng& rng) {
-    return rng() % 8 == 0 ? static_cast<long>(rng()) : kLongs[rng() % std::size(kLongs)];
+    return rng() % 8 == 0 ? static_cast<long>(rng()) : kLongs[Pick(rng, std::size(kLongs))];
 }
 
 BSTR PickText(Rng& rng, const std::wstring& device, std::string& shown) {
@@ -180,7 +185,7 @@ BSTR PickText(Rng& rng, const std::wstring& device, std::string& shown) {
     default: {
         static const wchar_t* const kWords[] = {L"0",   L"1",   L"-1",   L"250",        L" 12 ",
                                                 L"1e3", L"abc", L"COM1", L"CashDrawer", L"-2147483649"};
-        const wchar_t* word = kWords[rng() % std::size(kWords)];
+        const wchar_t* word = kWords[Pick(rng, std::size(kWords))];
         shown = "\"" + std::string(word, word + wcslen(word)) + "\"";
         return SysAllocString(word);
     }
@@ -225,7 +230,7 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
                                      VT_LPWSTR,
                                      VT_CLSID,
                                      0x0FFF};
-    VARTYPE vt = kTypes[rng() % std::size(kTypes)];
+    VARTYPE vt = kTypes[Pick(rng, std::size(kTypes))];
     bool byRef = vt == VT_VARIANT || (vt < VT_VOID && vt != VT_EMPTY && vt != VT_NULL && rng() % 4 == 0);
     VARIANT& v = byRef ? slot.target : slot.v;
     VariantInit(&v);
@@ -256,7 +261,7 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
                                           -2147483649.5,
                                           std::numeric_limits<double>::quiet_NaN(),
                                           std::numeric_limits<double>::infinity()};
-        V_R8(&v) = kDoubles[rng() % std::size(kDoubles)];
+        V_R8(&v) = kDoubles[Pick(rng, std::size(kDoubles))];
         break;
     }
     case VT_CY:
@@ -407,9 +412,9 @@ Call Generate(uint64_t seed, const std::vector<Member>& members, IDispatch* fake
                                   19, 100, 999, 0x7FFFFFFF, static_cast<DISPID>(0x80000000)};
     const Member* member = nullptr;
     if (rng() % 5 == 0) {
-        call.id = kOdd[rng() % std::size(kOdd)];
+        call.id = kOdd[Pick(rng, std::size(kOdd))];
     } else {
-        member = &members[rng() % members.size()];
+        member = &members[Pick(rng, members.size())];
         call.id = member->id;
     }
     static const WORD kFlags[] = {DISPATCH_METHOD,
@@ -423,7 +428,7 @@ Call Generate(uint64_t seed, const std::vector<Member>& members, IDispatch* fake
                                   DISPATCH_PROPERTYPUTREF,
                                   0,
                                   0xFFFF};
-    call.flags = kFlags[rng() % std::size(kFlags)];
+    call.flags = kFlags[Pick(rng, std::size(kFlags))];
     int argc = member != nullptr && rng() % 4 != 0 ? member->argc : static_cast<int>(rng() % 6);
     if (call.flags == DISPATCH_PROPERTYPUT && rng() % 3 != 0) {
         argc = 1;
@@ -804,12 +809,14 @@ EpisodeResult RunEpisode(Setup& setup, Target target, int state, const std::vect
 // Drops calls one at a time while the episode still fails, each run on a fresh object.
 std::vector<uint64_t> Shrink(Setup& setup, Target target, int state, std::vector<uint64_t> calls,
                              const std::vector<Member>& members) {
-    for (bool progress = true; progress && calls.size() > 1;) {
+    int reruns = 0;
+    for (bool progress = true; progress && calls.size() > 1 && reruns < 300;) {
         progress = false;
         for (size_t i = 0; i < calls.size() && calls.size() > 1; ++i) {
             std::vector<uint64_t> fewer = calls;
             fewer.erase(fewer.begin() + static_cast<long>(i));
             EpisodeResult r = RunEpisode(setup, target, state, fewer, members);
+            ++reruns;
             if (!r.fault.empty()) {
                 fewer.resize(r.at);
                 calls = fewer;

@@ -41,7 +41,7 @@ TEST(DispatchFuzz, ControlObjectAnswersAnyCallAsAutomationExpectsAndStaysUsable)
 
 TEST(CallSequences, ServiceObjectAnswersRandomSequencesAsTheModelSays) {
     uint64_t seed = SeedFrom("VTX_SEQ_SEED", "call sequences");
-    SequenceOutcome outcome = RunCallSequences(seed, NumberFrom("VTX_SEQ_CALLS", 300));
+    SequenceOutcome outcome = RunCallSequences(seed, NumberFrom("VTX_SEQ_CALLS", 600));
     std::printf("%ld calls in %.1f s\n", outcome.calls, outcome.seconds);
     EXPECT_EQ(outcome.mismatch, "");
 }
