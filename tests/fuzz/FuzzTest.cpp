@@ -21,7 +21,7 @@ void Fuzz(Target target, const char* seedVariable) {
     options.target = target;
     options.seed = SeedFrom(seedVariable,
                             target == Target::ServiceObject ? "service object fuzz" : "control object fuzz");
-    options.invocations = NumberFrom("VTX_FUZZ_CALLS", 1500);
+    options.invocations = NumberFrom("VTX_FUZZ_CALLS", 5000);
     FuzzOutcome outcome = RunDispatchFuzz(options);
     std::printf("%ld calls in %.1f s; %s -> %s\n", outcome.invocations, outcome.seconds,
                 Describe(outcome.warm).c_str(), Describe(outcome.end).c_str());
@@ -41,7 +41,7 @@ TEST(DispatchFuzz, ControlObjectAnswersAnyCallAsAutomationExpectsAndStaysUsable)
 
 TEST(CallSequences, ServiceObjectAnswersRandomSequencesAsTheModelSays) {
     uint64_t seed = SeedFrom("VTX_SEQ_SEED", "call sequences");
-    SequenceOutcome outcome = RunCallSequences(seed, NumberFrom("VTX_SEQ_CALLS", 600));
+    SequenceOutcome outcome = RunCallSequences(seed, NumberFrom("VTX_SEQ_CALLS", 1500));
     std::printf("%ld calls in %.1f s\n", outcome.calls, outcome.seconds);
     EXPECT_EQ(outcome.mismatch, "");
 }
