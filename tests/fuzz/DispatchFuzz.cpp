@@ -659,8 +659,9 @@ private:
     static void Tame(VARIANT& arg) {
         VARIANT n;
         VariantInit(&n);
-        if (V_VT(&arg) != (VT_BYREF | VT_VARIANT) && !(V_VT(&arg) & VT_BYREF) &&
-            SUCCEEDED(VariantChangeType(&n, &arg, 0, VT_I4)) && V_I4(&n) > 1000) {
+        bool nullRef = (V_VT(&arg) & VT_BYREF) != 0 && V_BYREF(&arg) == nullptr;
+        if (!nullRef && SUCCEEDED(VariantChangeType(&n, &arg, 0, VT_I4)) && V_I4(&n) > 1000) {
+            VariantInit(&arg);
             V_VT(&arg) = VT_I4;
             V_I4(&arg) = 1000;
         }
