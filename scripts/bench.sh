@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine against the virtual drawer and prints their figures.
-# Usage: scripts/bench.sh [RUNS [CYCLES]]   (VTX_ARCH=x86_64|i686, default x86_64)
+# Usage: scripts/bench.sh [RUNS [CYCLES [FUZZ_CALLS [SEQUENCE_CALLS]]]]   (VTX_ARCH=x86_64|i686, default x86_64)
+# The generators print their seeds; VTX_FUZZ_SEED, VTX_FUZZ_CO_SEED and VTX_SEQ_SEED repeat a run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VTX_BUILD_DIR:-$root/build}
 arch=${VTX_ARCH:-x86_64}
 . "$root/scripts/wine-env.sh"
-for f in bench/bench_events.exe bench/bench_control.exe bench/bench_trace.exe; do
+for f in bench/bench_events.exe bench/bench_control.exe bench/bench_trace.exe bench/bench_generators.exe; do
     [ -f "$build/$arch/$f" ] || { "$root/scripts/build.sh" host "$arch"; break; }
 done
 wine_env_load "$build/$arch/wine/state"
@@ -24,3 +25,6 @@ echo "== bench_trace ($arch) =="
 "$VTX_LOADER" regsvr32 /s "$build/$arch/controlobject/OPOSCashDrawer.dll"
 echo "== bench_control ($arch) =="
 "$VTX_LOADER" "$build/$arch/bench/bench_control.exe" "${2:-50}"
+
+echo "== bench_generators ($arch) =="
+"$VTX_LOADER" "$build/$arch/bench/bench_generators.exe" "${3:-1000000}" "${4:-10000}"
