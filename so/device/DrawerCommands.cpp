@@ -4,6 +4,7 @@
 
 #include "device/DrawerProtocol.h"
 #include "device/Speaker.h"
+#include "device/WriteFailure.h"
 #include "service/OposConstants.h"
 
 namespace vtx {
@@ -13,17 +14,6 @@ using namespace opos;
 namespace {
 // An answered exchange never takes less; polls of a dead port are spaced as much.
 constexpr DWORD kMinPollSpacingMs = 50;
-
-long ClassifyWriteFailure(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_INVALID_HANDLE:
-    case ERROR_BAD_COMMAND:
-        return OPOS_E_NOHARDWARE;
-    default:
-        return OPOS_E_FAILURE;
-    }
-}
 } // namespace
 
 bool CCashDrawer::ReopenDroppedPort() {

@@ -1,5 +1,6 @@
 // The Control Object's dispatch interface as Automation clients call it.
 #include "ControlFixture.h"
+#include "ServiceObject.h"
 
 #include <string>
 
@@ -9,31 +10,68 @@ namespace {
 namespace dispid = co::dispid;
 using ControlDispatch = ControlTest;
 
-TEST_F(ControlDispatch, NamesResolveToTheirDispatchIdentifiers) {
-    const std::pair<const wchar_t*, DISPID> names[] = {
-        {L"Open", 37},
-        {L"Close", 35},
-        {L"claim", dispid::Claim},
-        {L"ReleaseDevice", 38},
-        {L"DeviceEnabled", 17},
-        {L"OpenDrawer", 60},
-        {L"CheckHealth", 31},
-        {L"CheckHealthText", 13},
-        {L"ResultCode", 22},
-        {L"ResultCodeExtended", dispid::ResultCodeExtended},
-        {L"State", dispid::State},
-        {L"FreezeEvents", dispid::FreezeEvents},
-        {L"DrawerOpened", dispid::DrawerOpened},
-        {L"WaitForDrawerClose", dispid::WaitForDrawerClose},
-        {L"RetrieveStatistics", dispid::RetrieveStatistics},
-        {L"DirectIO", dispid::DirectIO},
+// Compiled clients hold these numbers: none may change. Written out here once.
+TEST_F(ControlDispatch, IdentifiersCompiledClientsHoldAreFixed) {
+    ComPtr<IDispatch> service = NewServiceObject();
+    const struct {
+        IDispatch* object;
+        const wchar_t* name;
+        DISPID id;
+    } members[] = {
+        {control.get(), L"CheckHealthText", 13},
+        {control.get(), L"FreezeEvents", 16},
+        {control.get(), L"DeviceEnabled", 17},
+        {control.get(), L"ResultCode", 22},
+        {control.get(), L"ResultCodeExtended", 23},
+        {control.get(), L"State", 24},
+        {control.get(), L"CheckHealth", 31},
+        {control.get(), L"DirectIO", 32},
+        {control.get(), L"Close", 35},
+        {control.get(), L"claim", 36},
+        {control.get(), L"Open", 37},
+        {control.get(), L"ReleaseDevice", 38},
+        {control.get(), L"DrawerOpened", 51},
+        {control.get(), L"OpenDrawer", 60},
+        {control.get(), L"WaitForDrawerClose", 61},
+        {control.get(), L"RetrieveStatistics", 62},
+        {service.get(), L"CheckHealth", 1},
+        {service.get(), L"Claim", 2},
+        {service.get(), L"Close", 3},
+        {service.get(), L"COFreezeEvents", 4},
+        {service.get(), L"CompareFirmwareVersion", 5},
+        {service.get(), L"DirectIO", 6},
+        {service.get(), L"OpenService", 7},
+        {service.get(), L"Release", 8},
+        {service.get(), L"ResetStatistics", 9},
+        {service.get(), L"RetrieveStatistics", 10},
+        {service.get(), L"UpdateFirmware", 11},
+        {service.get(), L"UpdateStatistics", 12},
+        {service.get(), L"GetPropertyNumber", 13},
+        {service.get(), L"SetPropertyNumber", 14},
+        {service.get(), L"GetPropertyString", 15},
+        {service.get(), L"SetPropertyString", 16},
+        {service.get(), L"OpenDrawer", 17},
+        {service.get(), L"WaitForDrawerClose", 18},
     };
-    for (const auto& [name, expected] : names) {
+    for (const auto& [object, name, expected] : members) {
         LPOLESTR n = const_cast<LPOLESTR>(name);
         DISPID id = DISPID_UNKNOWN;
-        EXPECT_EQ(control->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
         EXPECT_EQ(id, expected) << name;
     }
+    EXPECT_EQ(co::event_dispid::StatusUpdateEvent, 5);
+    const std::pair<const wchar_t*, GUID> guids[] = {
+        {L"{A9B892A3-3202-4897-B03D-87D592FD725F}", co::CLSID_CashDrawerControl},
+        {L"{EEEEC9CE-47A6-400F-96D4-D5622538D98B}", co::DIID_CashDrawerControlEvents},
+    };
+    for (const auto& [text, guid] : guids) {
+        GUID literal{};
+        ASSERT_EQ(CLSIDFromString(text, &literal), S_OK) << text;
+        EXPECT_TRUE(IsEqualGUID(literal, guid)) << text;
+    }
+}
+
+TEST_F(ControlDispatch, UnknownNamesAndParameterNamesAreRefused) {
     LPOLESTR unknown = const_cast<LPOLESTR>(L"Frobnicate");
     DISPID id = 0;
     EXPECT_EQ(control->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);

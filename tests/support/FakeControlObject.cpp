@@ -42,6 +42,7 @@ HRESULT FakeControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LC
 
 HRESULT FakeControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
                                   EXCEPINFO*, UINT*) {
+    ++m_invocations;
     if (id != kDispidStatusUpdate || (flags & DISPATCH_METHOD) == 0 || params == nullptr ||
         params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_I4) {
         return DISP_E_MEMBERNOTFOUND;

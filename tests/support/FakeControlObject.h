@@ -36,6 +36,8 @@ public:
                                      EXCEPINFO*, UINT*) override;
 
     std::vector<StatusUpdate> Updates() const;
+    // Every Invoke, whatever its DISPID: a service that should call nothing calls nothing.
+    long Invocations() const { return m_invocations.load(); }
     // Runs inside SOStatusUpdate, on the thread that delivers the event.
     void OnStatusUpdate(std::function<void(long)> handler) { m_handler = std::move(handler); }
     // References taken and not given back; the service object must borrow only.
@@ -45,6 +47,7 @@ public:
 private:
     Lacks m_lacks;
     std::atomic<long> m_refs{0};
+    std::atomic<long> m_invocations{0};
     mutable std::mutex m_lock;
     std::vector<StatusUpdate> m_updates;
     std::vector<std::wstring> m_lookups;

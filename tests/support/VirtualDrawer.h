@@ -24,6 +24,8 @@ public:
     // Bytes received from the driver since the last call, as "1D 1B 0F 0C".
     std::string Received();
     bool IsOpen() { return Expect("STATE") == "OK OPEN"; }
+    // Whether a program has the drawer's port open.
+    bool LineHeld() { return Expect("LINE") == "OK HELD"; }
 
     int ComNumber() const { return m_com; }
     std::wstring PortName() const { return L"COM" + std::to_wstring(m_com); }

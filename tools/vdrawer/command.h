@@ -29,6 +29,7 @@ struct Command {
         Rx,
         WaitRx,
         Stats,
+        Line,
         Reset,
         Quit,
     };

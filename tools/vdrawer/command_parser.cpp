@@ -170,6 +170,7 @@ constexpr Plain kPlainCommands[] = {
     {"AVAILABLE", Command::Kind::Available},
     {"RX", Command::Kind::Rx},
     {"STATS", Command::Kind::Stats},
+    {"LINE", Command::Kind::Line},
     {"RESET", Command::Kind::Reset},
     {"QUIT", Command::Kind::Quit},
 };

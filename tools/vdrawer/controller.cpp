@@ -94,6 +94,8 @@ std::optional<std::string> Controller::execute(ControlServer::ClientId client, c
         return start_rx_wait(client, command);
     case Kind::Stats:
         return stats_line();
+    case Kind::Line:
+        return line_.client_holds() ? "OK HELD" : "OK FREE";
     case Kind::Reset:
         drawer_.reset();
         line_.set_available(true);

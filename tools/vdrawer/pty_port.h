@@ -13,6 +13,10 @@ public:
     // Throws std::system_error.
     static PtyPort create();
 
+    // Whether anyone but us has the slave end open. Our own slave is let go for a moment: the master
+    // then sees a hang-up exactly when nobody else holds it.
+    bool client_holds();
+
     int master() const { return master_.get(); }
     const std::string& slave_path() const { return slave_path_; }
 

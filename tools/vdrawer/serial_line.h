@@ -22,6 +22,8 @@ public:
     void set_available(bool available);
 
     bool plugged() const { return pty_.has_value(); }
+    // Whether the serial client has the port open; never while unplugged.
+    bool client_holds() { return pty_ && pty_->client_holds(); }
     // -1 while unplugged.
     int master_fd() const { return pty_ ? pty_->master() : -1; }
 

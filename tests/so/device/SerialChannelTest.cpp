@@ -20,20 +20,15 @@ protected:
         ASSERT_NE(drawer_, nullptr);
     }
     bool Open() { return drawer_->OpenPort(drawer.PortName(), 9600); }
-    // One exchange the way the status poll makes it: request, then a few
-    // bounded reads 20 ms apart until a significant byte shows up.
+    // One status exchange as the monitor makes it: 1 open, 0 closed, -1 no answer.
+    // No answer drops the port; the next exchange starts on a fresh one.
     int Exchange() {
-        if (!drawer_->SendStatusRequest()) {
+        if (!drawer_->PortIsOpen() && !Open()) {
             return -2;
         }
-        for (int i = 0; i < 25; ++i) {
-            Sleep(20);
-            int reply = drawer_->ReadStatusReply();
-            if (reply != -1) {
-                return reply;
-            }
-        }
-        return -1;
+        bool answered = false;
+        bool open = drawer_->QueryDrawerState(false, &answered);
+        return answered ? (open ? 1 : 0) : -1;
     }
 
     VirtualDrawer drawer;
@@ -72,6 +67,9 @@ TEST_F(SerialChannel, NoiseOrSilenceIsNoAnswer) {
     EXPECT_EQ(Exchange(), -1);
     drawer.Expect("MODE SILENT");
     EXPECT_EQ(Exchange(), -1);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(drawer_->QueryDrawerState(true)); // the last known state stands
+    EXPECT_FALSE(drawer_->PortIsOpen());
     drawer.Expect("MODE NORMAL");
     // The scripted answers come one per request, in order.
     drawer.Expect("SCRIPT 004142 1F19 191F -");

@@ -2,7 +2,9 @@
 // virtual drawer.
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
+#include "MessagePump.h"
 #include "ServiceObject.h"
+#include "ThreadCount.h"
 #include "VirtualDrawer.h"
 
 #include <gtest/gtest.h>
@@ -89,18 +91,28 @@ TEST_F(Lifecycle, ClosedObjectRefusesClaimReleaseAndClose) {
 
 TEST_F(Lifecycle, ClaimOpensTheDrawerPortAndReleaseClosesIt) {
     ASSERT_EQ(Open(), 0);
+    EXPECT_FALSE(drawer.LineHeld());
     ASSERT_EQ(Claim(0), 0);
     EXPECT_EQ(Number(1), 1);
     EXPECT_EQ(ResultCode(so.get()), 0);
+    EXPECT_TRUE(drawer.LineHeld());
     EXPECT_EQ(Claim(0), 106); // already claimed
     EXPECT_EQ(Release(), 0);
     EXPECT_EQ(Number(1), 0);
+    EXPECT_FALSE(drawer.LineHeld());
     EXPECT_EQ(Release(), 106); // not claimed
-    // The port was really given back: a second object can claim it now.
-    ComPtr<IDispatch> second = NewServiceObject();
-    ASSERT_EQ(OpenService(second.get(), device.Name(), &co), 0);
-    EXPECT_EQ(CallLong(second.get(), dispid::Claim, {Long(0)}), 0);
-    EXPECT_EQ(CallLong(second.get(), dispid::Close), 0);
+}
+
+TEST_F(Lifecycle, FinalReleaseOfAClaimedEnabledObjectStopsItsWorkersAndFreesThePort) {
+    const int threads = ThreadCount();
+    ASSERT_EQ(Open(), 0);
+    ASSERT_EQ(Claim(0), 0);
+    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
+    ASSERT_EQ(ResultCode(so.get()), 0);
+    ASSERT_GE(ThreadCount(), threads + 2); // the event dispatch thread and the status monitor
+    so.reset();
+    EXPECT_FALSE(drawer.LineHeld());
+    EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= threads; }, 10000)) << ThreadCount() << " threads";
 }
 
 TEST_F(Lifecycle, ClaimTimeoutBelowForeverIsIllegal) {
@@ -174,20 +186,27 @@ TEST_F(Lifecycle, UnlimitedClaimSucceedsOnceThePortComesBack) {
 TEST_F(Lifecycle, UnlimitedClaimLeavesQuitForTheApplicationLoop) {
     ASSERT_EQ(Open(), 0);
     drawer.Expect("UNAVAILABLE");
-    PostQuitMessage(7);
-    // Nothing reaches this thread past WM_QUIT: end the wait from another thread.
+    // Posted messages still come before WM_QUIT: the claim's pump brings the port back.
     struct Restore {
-        static DWORD WINAPI Run(void*) {
-            Sleep(400);
-            VirtualDrawer().Expect("AVAILABLE");
-            return 0;
+        static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == WM_APP) {
+                VirtualDrawer().Expect("AVAILABLE");
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         }
     };
-    HANDLE helper = CreateThread(nullptr, 0, &Restore::Run, nullptr, 0, nullptr);
-    ASSERT_NE(helper, nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Restore::Proc;
+    wc.lpszClassName = L"VtxRestorePort";
+    RegisterClassW(&wc);
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    PostQuitMessage(7);
+    PostMessageW(window, WM_APP, 0, 0);
     EXPECT_EQ(Claim(-1), 0);
-    EXPECT_EQ(WaitForSingleObject(helper, 10000), WAIT_OBJECT_0);
-    CloseHandle(helper);
+    DestroyWindow(window);
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);

@@ -81,6 +81,19 @@ TEST_F(LineFaults, UnavailableHidesThePortFromNewOpensOnly) {
     EXPECT_TRUE(vd_.link_target());
 }
 
+TEST_F(LineFaults, LineTellsWhetherTheClientHoldsThePortAndDisturbsNeither) {
+    EXPECT_EQ(vd_.command("LINE"), "OK HELD");
+    EXPECT_EQ(ask(), kClosedReply);
+    serial_.close();
+    EXPECT_EQ(vd_.command("LINE"), "OK FREE");
+    EXPECT_EQ(vd_.command("LINE"), "OK FREE");
+    serial_ = SerialClient(vd_.link_path());
+    EXPECT_EQ(vd_.command("LINE"), "OK HELD");
+    EXPECT_EQ(ask(), kClosedReply);
+    expect_ok("UNPLUG");
+    EXPECT_EQ(vd_.command("LINE"), "OK FREE");
+}
+
 TEST_F(LineFaults, PortCanBeClosedAndReopenedWithoutTheDrawerSpinning) {
     serial_.close();
     for (int round = 0; round < 3; ++round) {
