@@ -10,13 +10,13 @@
 #include "Dispatch.h"
 #include "BenchMain.h"
 #include "Figures.h"
+#include "ThreadCount.h"
 #include "VirtualDrawer.h"
 #include "com/ComPtr.h"
 
 #include <winsock2.h>
 #include <objbase.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -40,21 +40,6 @@ double CommittedKiB() {
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     return static_cast<double>(counters.PagefileUsage) / 1024.0;
-}
-
-int ThreadCount() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return -1;
-    }
-    int count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-    }
-    CloseHandle(snapshot);
-    return count;
 }
 
 ComPtr<IDispatch> CreateControl() {

@@ -1,3 +1,5 @@
+// Random call sequences against a reference model of the service object, written
+// from its documented behaviour: results, properties, DrawerOpened and status events.
 #include "CallSequences.h"
 
 #include "DeviceRegistry.h"
@@ -105,7 +107,10 @@ struct Model {
     bool open = false, claimed = false, enabled = false, frozen = false;
     long rc = 0, freezeNumber = 0, binary = 0, powerNotify = 0;
     std::wstring healthText;
-    unsigned drawerOpened = 1;  // bit 0: 0 possible, bit 1: 1 possible
+    unsigned drawerOpened = 1; // bit 0: 0 possible, bit 1: 1 possible
+    // The drawer's states since the monitor was last seen in step with it: a
+    // poll answered before a change may still land after it.
+    unsigned drawerSeen = 1;
     bool portHeld = false;      // the object holds a port handle (claim or enable without claim)
     bool mayBeDropped = false;  // that handle may have been dropped by an unanswered poll, or gone stale
     bool eventsUnknown = false; // WaitForDrawerClose moved DrawerOpened past the monitor's own view
@@ -205,7 +210,7 @@ public:
             m.mayBeDropped = m.mayBeDropped || m.portHeld;
         }
         if (m.enabled && m.Polls()) {
-            m.drawerOpened |= m.Bit(m.drawerIsOpen); // the monitor may have seen it already
+            m.drawerOpened |= m.drawerSeen; // the monitor may have seen any of them already
         }
         ++m_calls;
         if (s_trace) {
@@ -240,7 +245,16 @@ private:
         m.rc = expected;
         return Expect(what, got, {expected});
     }
-    void SyncDrawer() { m.drawerIsOpen = m_drawer.IsOpen(); }
+    void SyncDrawer() {
+        m.drawerIsOpen = m_drawer.IsOpen();
+        m.drawerSeen |= m.Bit(m.drawerIsOpen);
+    }
+    // Status requests the drawer has received so far.
+    long Requests() {
+        std::string stats = m_drawer.Expect("STATS");
+        size_t at = stats.find("requests=");
+        return at == std::string::npos ? -1 : std::atol(stats.c_str() + at + 9);
+    }
 
     std::string Call(const Step& s) {
         switch (s.kind) {
@@ -476,7 +490,7 @@ private:
         if (pidx == 1001) {
             std::string fault =
                 Expect(what, got, {(m.drawerOpened & 1) ? 0L : -9, (m.drawerOpened & 2) ? 1L : -9});
-            m.drawerOpened = m.Bit(got != 0) | (m.enabled && m.Polls() ? m.Bit(m.drawerIsOpen) : 0);
+            m.drawerOpened = m.Bit(got != 0) | (m.enabled && m.Polls() ? m.drawerSeen : 0);
             return fault;
         }
         long expected;
@@ -592,7 +606,13 @@ private:
                 auto updates = m_co.Updates();
                 return (updates.size() > m_eventsAtOpen ? updates.back().status : 0) == state;
             };
-            bool seen = PumpUntil([&] { return Number(1001) == state && (m.eventsUnknown || told()); }, 4000);
+            // A poll whose request left after this point answers for the drawer as it is now.
+            const long requests = Requests();
+            bool seen = PumpUntil(
+                [&] {
+                    return Requests() >= requests + 2 && Number(1001) == state && (m.eventsUnknown || told());
+                },
+                6000);
             if (told()) {
                 m.eventsUnknown = false;
             }
@@ -601,7 +621,7 @@ private:
                        " (DrawerOpened " + std::to_string(Number(1001)) + ", events " +
                        std::to_string(m_co.Updates().size()) + ")";
             }
-            m.drawerOpened = m.Bit(state != 0);
+            m.drawerOpened = m.drawerSeen = m.Bit(state != 0);
         }
         for (long pidx : {1L, 3L, 4L, 7L, 8L, 9L, 11L, 13L, 14L, 501L, 502L, 503L, 1501L, 1502L, 1001L}) {
             if (std::string fault = GetNumber(pidx); !fault.empty()) {

@@ -1,3 +1,5 @@
+// The dispatch fuzzer: random and boundary Invoke calls on the service object and
+// on our Control Object, checked for the answers an Automation client expects.
 #include "DispatchFuzz.h"
 
 #include "CashDrawerControl.h"

@@ -1,9 +1,10 @@
+// Handles, threads, committed memory, event windows and live event records of this process.
 #include "ProcessGauges.h"
 
+#include "ThreadCount.h"
 #include "events/OPOSEvent.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,23 +23,6 @@ long CountHandles() {
     return count;
 }
 
-long CountThreads() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return -1;
-    }
-    long count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
-            ++count;
-        }
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 BOOL CALLBACK CountEventWindow(HWND window, LPARAM counter) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -54,7 +38,7 @@ BOOL CALLBACK CountEventWindow(HWND window, LPARAM counter) {
 Gauges ReadGauges() {
     Gauges g;
     g.handles = CountHandles();
-    g.threads = CountThreads();
+    g.threads = test::ThreadCount();
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof(pmc);
     if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc))) {
