@@ -22,6 +22,8 @@
 #include <winsock2.h>
 #include <objbase.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -42,6 +44,7 @@ using vtx::bench::Summary;
 
 constexpr int kDevices = 8;
 constexpr DWORD kLostAfterMs = 10000;
+constexpr DWORD kPollPauseMs = 1500; // the status monitor's, between two polls
 constexpr DWORD kIdleMs = 10000;
 constexpr int kGaugeEvery = 100;
 const char* const kArch = sizeof(void*) == 8 ? "x86_64" : "i686";
@@ -93,6 +96,8 @@ struct Device {
     bool armed = false;
     bool open = false;
     std::optional<Clock::time_point> changedAt; // a change whose event is still due
+    std::chrono::milliseconds holdoff{0};       // after that event, before the next change
+    Clock::time_point readyAt{};
     std::vector<double> latency;
     long lost = 0;
     long unexpected = 0;
@@ -120,6 +125,14 @@ double CpuMs() {
     return ms(kernel) + ms(user);
 }
 
+std::string Gauges(const fuzz::Gauges& g) {
+    char text[128];
+    std::snprintf(text, sizeof(text),
+                  "handles %5ld  threads %3ld  committed %7lld KB  windows %ld  records %ld", g.handles,
+                  g.threads, g.committedKb, g.eventWindows, g.eventRecords);
+    return text;
+}
+
 bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& random) {
     std::vector<std::unique_ptr<Device>> devices;
     for (const Endpoint& at : endpoints) {
@@ -136,6 +149,7 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
             if (device->changedAt && status == expected) {
                 device->latency.push_back(MsSince(*device->changedAt));
                 device->changedAt.reset();
+                device->readyAt = Clock::now() + device->holdoff;
             } else {
                 ++device->unexpected;
                 std::printf("! %s device %ls: status %ld with no change of its drawer due\n", kArch,
@@ -174,14 +188,15 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     auto idleDevices = [&] {
         std::vector<Device*> idle;
         for (auto& d : devices) {
-            if (!d->changedAt) {
+            if (!d->changedAt && Clock::now() >= d->readyAt) {
                 idle.push_back(d.get());
             }
         }
         return idle;
     };
     // A drawer changed twice within one poll shows no change at all: only a
-    // drawer whose last change was reported is changed again.
+    // drawer whose last change was reported is changed again, and only after
+    // a random pause, or the change would follow its poll at a fixed phase.
     for (int i = 0; i < toggles; ++i) {
         PumpUntil(
             [&] {
@@ -196,15 +211,20 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
             },
             kLostAfterMs * 2);
         std::vector<Device*> idle = idleDevices();
+        if (idle.empty()) {
+            continue; // the pump ran out of time
+        }
         Device* device = idle[std::uniform_int_distribution<size_t>(0, idle.size() - 1)(random)];
         device->open = !device->open;
         device->changedAt = Clock::now();
+        device->holdoff =
+            std::chrono::milliseconds(std::uniform_int_distribution<DWORD>(0, kPollPauseMs)(random));
         device->drawer.Expect(device->open ? "OPEN" : "CLOSE");
     }
     PumpUntil(
         [&] {
             expire();
-            return idleDevices().size() == devices.size();
+            return std::ranges::none_of(devices, [](auto& d) { return d->changedAt.has_value(); });
         },
         kLostAfterMs * 2);
     // Late or doubled events would arrive now.
@@ -235,6 +255,7 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     char idle[96];
     std::snprintf(idle, sizeof(idle), "%.2f %% (%.0f ms CPU in %.0f ms)", 100.0 * cpu / wall, cpu, wall);
     Row("idle CPU, " + std::to_string(devices.size()) + " enabled, whole process", idle);
+    Row("gauges with all enabled", Gauges(fuzz::ReadGauges()));
 
     for (auto& d : devices) {
         d->armed = false;
@@ -272,14 +293,6 @@ bool Cycle(Device& device) {
     return rc == 0 && closed == 0;
 }
 
-std::string Gauges(const fuzz::Gauges& g) {
-    char text[128];
-    std::snprintf(text, sizeof(text),
-                  "handles %5ld  threads %3ld  committed %7lld KB  windows %ld  records %ld", g.handles,
-                  g.threads, g.committedKb, g.eventWindows, g.eventRecords);
-    return text;
-}
-
 void Cycles(const std::vector<Endpoint>& endpoints, int cycles) {
     std::vector<std::unique_ptr<Device>> devices;
     for (const Endpoint& at : endpoints) {
@@ -289,6 +302,7 @@ void Cycles(const std::vector<Endpoint>& endpoints, int cycles) {
     fuzz::Gauges warm{};
     long failed = 0;
     std::vector<double> ms;
+    ms.reserve(static_cast<size_t>(cycles)); // its growth is not the sessions'
     for (int i = 1; i <= cycles; ++i) {
         auto start = Clock::now();
         failed += Cycle(*devices[static_cast<size_t>(i) % devices.size()]) ? 0 : 1;
