@@ -2,9 +2,9 @@
 // How the benchmarks time a step and print a series of samples.
 #include <algorithm>
 #include <chrono>
-#include <utility>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vtx::bench {
