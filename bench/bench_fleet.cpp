@@ -47,6 +47,8 @@ constexpr DWORD kLostAfterMs = 10000;
 constexpr DWORD kPollPauseMs = 1500; // the status monitor's, between two polls
 constexpr DWORD kIdleMs = 10000;
 constexpr int kGaugeEvery = 100;
+// The heap settles within the first 200 sessions (one more page between 100 and 200).
+constexpr int kWarmUpCycles = 200;
 const char* const kArch = sizeof(void*) == 8 ? "x86_64" : "i686";
 
 void Row(const std::string& label, const std::string& value) {
@@ -300,6 +302,7 @@ void Cycles(const std::vector<Endpoint>& endpoints, int cycles) {
     }
     Row("cycles: gauges before the first", Gauges(fuzz::ReadGauges()));
     fuzz::Gauges warm{};
+    fuzz::Gauges last{};
     long failed = 0;
     std::vector<double> ms;
     ms.reserve(static_cast<size_t>(cycles)); // its growth is not the sessions'
@@ -309,9 +312,10 @@ void Cycles(const std::vector<Endpoint>& endpoints, int cycles) {
         ms.push_back(MsSince(start));
         if (i % kGaugeEvery == 0) {
             fuzz::Gauges g = fuzz::ReadGauges();
-            if (i == kGaugeEvery) {
+            if (i == kWarmUpCycles) {
                 warm = g;
             }
+            last = g;
             char label[64];
             std::snprintf(label, sizeof(label), "cycles: gauges after %4d", i);
             Row(label, Gauges(g));
@@ -319,14 +323,16 @@ void Cycles(const std::vector<Endpoint>& endpoints, int cycles) {
     }
     Row("cycles: one open..close cycle", Summary(ms));
     Row("cycles: failed", std::to_string(failed));
-    if (cycles >= 2 * kGaugeEvery) {
-        fuzz::Gauges g = fuzz::ReadGauges();
+    if (cycles >= kWarmUpCycles + kGaugeEvery) {
+        const fuzz::Gauges& g = last;
         char growth[128];
         std::snprintf(growth, sizeof(growth),
                       "handles %+ld  threads %+ld  committed %+lld KB  windows %+ld  records %+ld",
                       g.handles - warm.handles, g.threads - warm.threads, g.committedKb - warm.committedKb,
                       g.eventWindows - warm.eventWindows, g.eventRecords - warm.eventRecords);
-        Row("cycles: growth after the first " + std::to_string(kGaugeEvery), growth);
+        Row("cycles: growth from " + std::to_string(kWarmUpCycles) + " to " +
+                std::to_string(cycles / kGaugeEvery * kGaugeEvery),
+            growth);
     }
 }
 
