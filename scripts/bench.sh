@@ -44,6 +44,7 @@ if [ "${1:-}" = fleet ]; then
         /^!/ { next }
         { key = substr($0, 1, 46); if (!(key in rows)) order[++n] = key; rows[key] = rows[key] $0 "\n" }
         END { for (i = 1; i <= n; i++) printf "%s", rows[order[i]] }'
+    grep -h '^!' "${runs[@]}" || true
     exit 0
 fi
 for f in bench/bench_events.exe bench/bench_control.exe bench/bench_trace.exe bench/bench_generators.exe; do
