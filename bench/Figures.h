@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace vtx::bench {
@@ -13,15 +15,21 @@ inline double MsSince(Clock::time_point t) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
 }
 
-// One line: the label, then min / median / max of the samples in ms.
-inline void Report(const char* what, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
+// n, min / median / max of the samples in ms.
+inline std::string Summary(std::vector<double> ms) {
     if (ms.empty()) {
-        std::printf("%-52s no samples\n", what);
-        return;
+        return "no samples";
     }
-    std::printf("%-52s n=%3zu  min %8.2f  median %8.2f  max %8.2f ms\n", what, ms.size(), ms.front(),
-                ms[ms.size() / 2], ms.back());
+    std::sort(ms.begin(), ms.end());
+    char text[96];
+    std::snprintf(text, sizeof(text), "n=%3zu  min %8.2f  median %8.2f  max %8.2f ms", ms.size(), ms.front(),
+                  ms[ms.size() / 2], ms.back());
+    return text;
+}
+
+// One line: the label, then the samples' summary.
+inline void Report(const char* what, std::vector<double> ms) {
+    std::printf("%-52s %s\n", what, Summary(std::move(ms)).c_str());
     std::fflush(stdout);
 }
 

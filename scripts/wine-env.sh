@@ -105,6 +105,22 @@ wine_env_start_vdrawer() {
         --port-file "$VTX_STATE/vdrawer.port" --pid-file "$VTX_STATE/vdrawer.pid"
 }
 
+# N more drawers on the COM numbers after VTX_COM, for a program that drives
+# several at once; sets VTX_FLEET to their "com:controlport,..." list.
+wine_env_start_fleet() {
+    local n=$1 i com list=()
+    for i in $(seq 1 "$n"); do
+        com=$((VTX_COM + i))
+        if ! _pid_alive "$VTX_STATE/vdrawer-fleet-$i.pid"; then
+            rm -f "$VTX_STATE/vdrawer-fleet-$i.port"
+            "$VTX_VDRAWER" --daemon --prefix "$VTX_PREFIX" --com "$com" --control-port 0 \
+                --port-file "$VTX_STATE/vdrawer-fleet-$i.port" --pid-file "$VTX_STATE/vdrawer-fleet-$i.pid"
+        fi
+        list+=("$com:$(cat "$VTX_STATE/vdrawer-fleet-$i.port")")
+    done
+    VTX_FLEET=$(IFS=,; echo "${list[*]}")
+}
+
 _stop_pid() { # _stop_pid PIDFILE : TERM, then KILL after a bounded wait
     local f=$1 pid
     [ -f "$f" ] || return 0
@@ -115,6 +131,15 @@ _stop_pid() { # _stop_pid PIDFILE : TERM, then KILL after a bounded wait
         kill -KILL "$pid" 2>/dev/null || true
     fi
     rm -f "$f"
+}
+
+wine_env_stop_fleet() {
+    local f
+    for f in "$VTX_STATE"/vdrawer-fleet-*.pid; do
+        [ -e "$f" ] || continue
+        _stop_pid "$f"
+        rm -f "${f%.pid}.port"
+    done
 }
 
 wine_env_stop() {

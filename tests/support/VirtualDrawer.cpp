@@ -20,8 +20,9 @@ int EnvNumber(const char* name) {
 }
 } // namespace
 
-VirtualDrawer::VirtualDrawer() : m_com(EnvNumber("VDRAWER_COM")) {
-    int port = EnvNumber("VDRAWER_CONTROL_PORT");
+VirtualDrawer::VirtualDrawer() : VirtualDrawer(EnvNumber("VDRAWER_CONTROL_PORT"), EnvNumber("VDRAWER_COM")) {}
+
+VirtualDrawer::VirtualDrawer(int port, int comNumber) : m_com(comNumber) {
     m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (m_socket == INVALID_SOCKET) {
         throw std::runtime_error("socket() failed");

@@ -1,7 +1,8 @@
 #pragma once
 // Client for the virtual drawer's control channel (a line protocol on a
 // loopback TCP port). The harness exports the port and the drawer's COM
-// number as VDRAWER_CONTROL_PORT and VDRAWER_COM.
+// number as VDRAWER_CONTROL_PORT and VDRAWER_COM; a program that drives
+// several drawers names each one's port and COM number itself.
 #include <winsock2.h>
 
 #include <string>
@@ -11,6 +12,7 @@ namespace vtx::test {
 class VirtualDrawer {
 public:
     VirtualDrawer();
+    VirtualDrawer(int controlPort, int comNumber);
     ~VirtualDrawer();
     VirtualDrawer(const VirtualDrawer&) = delete;
     VirtualDrawer& operator=(const VirtualDrawer&) = delete;
