@@ -9,6 +9,7 @@
 #include "FakeControlObject.h"
 #include "VirtualDrawer.h"
 #include "com/ComPtr.h"
+#include "com/StaticClassFactory.h"
 #include "device/Speaker.h"
 #include "service/CashDrawer.h"
 #include "service/DispatchTable.h"
@@ -49,23 +50,12 @@ public:
 constexpr CLSID kServedClsid = {0x6D1C0E3B, 0x9A54, 0x4C1F, {0x8E, 0x27, 0x3B, 0x0A, 0x5F, 0x7D, 0x2C, 0x91}};
 constexpr wchar_t kServedProgId[] = L"Vtx.Test.FuzzedCashDrawer";
 
-class ServiceFactory : public IClassFactory {
+void NoModuleLock() {}
+
+// Serves our service object under the fuzz ProgID, as the module's factory does.
+class ServiceFactory final : public CStaticClassFactory {
 public:
-    virtual ~ServiceFactory() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        return outer != nullptr ? CLASS_E_NOAGGREGATION : CCashDrawer::Create(riid, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    ServiceFactory() : CStaticClassFactory(&CCashDrawer::Create, &NoModuleLock, &NoModuleLock) {}
 };
 
 struct Member {
