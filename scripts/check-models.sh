@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Model-checks the worker stop and event delivery protocols with SPIN
-# (so/*/models). Each check builds pan in a temporary directory, so no
+# Model-checks the worker stop, event delivery and drawer link protocols with
+# SPIN (so/*/models). Each check builds pan in a temporary directory, so no
 # pan.* or trail file lands in the tree. Prints one line per check and a total.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,11 +55,15 @@ if ! command -v spin >/dev/null || ! command -v gcc >/dev/null; then
 fi
 
 safety="-DSAFETY -DNOCLAIM"
-events=so/events/models
+events=so/events/models device=so/device/models
 check worker_stop-safety $events/worker_stop.pml pass "" "$safety" "-m100000"
 check worker_stop-liveness $events/worker_stop.pml pass "" "" "-m100000 -a -f"
 check worker_stop-old $events/worker_stop.pml fail "-DOLD" "$safety" "-m100000" "asked"
 check event_delivery $events/event_delivery.pml pass "" "-DSAFETY" "-m1000000"
+# The old drawer link fails on check 1 or 2, whichever pan meets first.
+check drawer_link $device/drawer_link.pml pass "" "$safety" "-m100000"
+check drawer_link-autoreconnect $device/drawer_link.pml pass "-DAUTORECONNECT" "$safety" "-m100000"
+check drawer_link-old $device/drawer_link.pml fail "-DOLD" "$safety" "-m100000" "changedBy|closedSeq"
 
 echo "models: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
