@@ -60,6 +60,8 @@ check worker_stop-safety $events/worker_stop.pml pass "" "$safety" "-m100000"
 check worker_stop-liveness $events/worker_stop.pml pass "" "" "-m100000 -a -f"
 check worker_stop-old $events/worker_stop.pml fail "-DOLD" "$safety" "-m100000" "asked"
 check event_delivery $events/event_delivery.pml pass "" "-DSAFETY" "-m1000000"
+check event_delivery-sessions $events/event_delivery.pml pass "-DSESSIONS=2 -DNREC=2 -DMAXOPS=2" "-DSAFETY" "-m1000000"
+check event_delivery-old $events/event_delivery.pml fail "-DOLD -DSESSIONS=2 -DNREC=2 -DMAXOPS=2" "-DSAFETY" "-m1000000" "frozen|session"
 # The old drawer link fails on check 1 or 2, whichever pan meets first.
 check drawer_link $device/drawer_link.pml pass "" "$safety" "-m100000"
 check drawer_link-autoreconnect $device/drawer_link.pml pass "-DAUTORECONNECT" "$safety" "-m100000"
