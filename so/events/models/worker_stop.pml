@@ -18,6 +18,30 @@
  * TerminateThread path is never needed. m_evStopped is set and reset but
  * never waited on, so it is left out.
  *
+ * What bounds each step a Stop waits for (Stop's limits, so/service/CashDrawer.cpp:
+ * 1000 ms for the monitor, 1000 ms for the dispatch thread at Close, 2000 ms at
+ * the final release; past the limit the worker is ended by force):
+ * - the monitor's exchange (so/device/DrawerExchange.cpp, so/device/SerialPort.cpp):
+ *   waiting for the port mutex, which nobody else holds then: Stop is never
+ *   called with it held and the mutex is the object's own; writing the 4-byte
+ *   request, bounded by the write time-out (1000 ms unless the site set one
+ *   for the port; only a drawer holding CTS low makes it last); the answer,
+ *   50 ms and then at most 5 reads of about 6 ms (the read time-outs) each
+ *   followed by 50 ms, about 330 ms in all; without an answer the port is
+ *   dropped, and closing it pauses 100 ms. None of these ends early on the stop
+ *   request: the worst case, a write that takes its whole time-out and then no
+ *   answer, is about 1.4 s, longer than the monitor's limit;
+ * - in the AUTORECONNECT build, the monitor's reopen: opening the port, as long
+ *   as the system takes to open a COM port;
+ * - the monitor's QueueStatusUpdate: an allocation and the event queue's lock,
+ *   which the dispatch thread and Close hold only to add or take records;
+ * - the monitor's pause between polls (1500 ms): ends at once on the stop request;
+ * - the dispatch thread's wait for work: ends at once on the stop request;
+ *   its hand-over wait (EVENT_HANDOVER_LIMIT_MS, 500 ms) ends at once on it too,
+ *   and PostMessage does not wait for the window;
+ * - trace lines from either worker: queued to the trace log's writer thread,
+ *   so a worker does no file I/O and waits only for the queue's lock.
+ *
  * Checks: no invalid end state (deadlock); the assertions; ltl stopEnds
  * (every Stop returns), with weak fairness.
  */
@@ -52,13 +76,14 @@ proctype monitor() {
     :: else
     fi;
     do
-    :: /* one exchange; QueueStatusUpdate may throw bad_alloc */
+    :: /* one exchange (bounded by the port's time-outs and the close pause, not
+        * by the stop request); QueueStatusUpdate may throw bad_alloc */
        if
        :: evWake[DISP] = true
        :: skip
        :: goto thrown
        fi;
-       /* WaitForStop(kPollPauseMs) */
+       /* WaitForStop(kPollPauseMs): ends at once on the stop request */
        if
        :: bStop[MON] -> break
        :: else ->
@@ -82,7 +107,8 @@ proctype dispatcher() {
     do
     :: bStop[DISP] -> break
     :: else ->
-       /* WaitForMultipleObjects({wake, stop request}, INFINITE): the lowest signalled index wins */
+       /* WaitForMultipleObjects({wake, stop request}, INFINITE): the lowest signalled
+        * index wins; the stop request ends it at once */
        atomic {
            if
            :: evWake[DISP] -> evWake[DISP] = false
@@ -101,7 +127,8 @@ proctype dispatcher() {
           :: evWake[DISP] = false; break            /* queue empty */
           :: bStop[DISP] || frozen -> break
           :: !bStop[DISP] && !frozen ->
-             /* post the record, then wait {done, stop request} with the hand-over limit */
+             /* post the record (PostMessage does not wait), then wait {done, stop
+              * request} with the hand-over limit, 500 ms; the stop request ends it at once */
              if
              :: skip                                 /* done, or timed out */
              :: atomic { evStop[DISP] -> ConsumeStop(DISP) }
@@ -148,7 +175,7 @@ inline Stop(k) {
        atomic { bStop[k] = true; asked[k] = true; stopping = true };
        evStop[k] = true;
        evWake[k] = true;
-       !alive[k];                         /* WaitForSingleObject(m_hThread) */
+       !alive[k];                         /* WaitForSingleObject(m_hThread, limit): see the bounds above */
        handle[k] = false;
        bStop[k] = false;
 #ifndef OLD
