@@ -31,7 +31,7 @@ void App::run() {
                                }
                            }});
         // Before the control clients: a command handled later in this round may replace the pty.
-        if (line_.plugged()) {
+        if (line_.plugged() && line_.draining()) {
             watches.push_back({line_.master_fd(), POLLIN, [this](short) { read_line_bytes(); }});
         }
         server_.add_watches(watches);

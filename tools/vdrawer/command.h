@@ -26,6 +26,8 @@ struct Command {
         Plug,
         Unavailable,
         Available,
+        Stall,
+        Drain,
         Rx,
         WaitRx,
         Stats,

@@ -168,6 +168,8 @@ constexpr Plain kPlainCommands[] = {
     {"PLUG", Command::Kind::Plug},
     {"UNAVAILABLE", Command::Kind::Unavailable},
     {"AVAILABLE", Command::Kind::Available},
+    {"STALL", Command::Kind::Stall},
+    {"DRAIN", Command::Kind::Drain},
     {"RX", Command::Kind::Rx},
     {"STATS", Command::Kind::Stats},
     {"LINE", Command::Kind::Line},

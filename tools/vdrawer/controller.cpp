@@ -88,6 +88,12 @@ std::optional<std::string> Controller::execute(ControlServer::ClientId client, c
     case Kind::Available:
         line_.set_available(true);
         return "OK";
+    case Kind::Stall:
+        line_.set_draining(false);
+        return "OK";
+    case Kind::Drain:
+        line_.set_draining(true);
+        return "OK";
     case Kind::Rx:
         return rx_line();
     case Kind::WaitRx:
@@ -99,6 +105,7 @@ std::optional<std::string> Controller::execute(ControlServer::ClientId client, c
     case Kind::Reset:
         drawer_.reset();
         line_.set_available(true);
+        line_.set_draining(true);
         line_.plug();
         return "OK";
     case Kind::Quit:

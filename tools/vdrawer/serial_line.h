@@ -22,6 +22,10 @@ public:
     void set_available(bool available);
 
     bool plugged() const { return pty_.has_value(); }
+    // A stalled line is not read, so the kernel's buffer fills and the client's
+    // writes block, as behind a drawer that holds CTS low.
+    void set_draining(bool draining) { draining_ = draining; }
+    bool draining() const { return draining_; }
     // Whether the serial client has the port open; never while unplugged.
     bool client_holds() { return pty_ && pty_->client_holds(); }
     // -1 while unplugged.
@@ -37,6 +41,7 @@ private:
     std::optional<PtyPort> pty_;
     ComLink link_;
     bool available_ = true;
+    bool draining_ = true;
 };
 
 } // namespace vdrawer
