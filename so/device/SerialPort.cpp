@@ -1,3 +1,5 @@
+// The drawer's serial port: open, line settings, time-outs, bounded reads and writes.
+// Used only under the owner's port mutex.
 #include "device/SerialPort.h"
 
 #include <cwchar>
@@ -6,7 +8,10 @@ namespace vtx {
 
 namespace {
 constexpr DWORD kClosePauseMs = 100;
-}
+// A 4-byte command takes 4 ms at 9600 bit/s; a drawer holding CTS low must not
+// hold the write, and with it the port mutex, for ever.
+constexpr DWORD kDefaultWriteTimeoutMs = 1000;
+} // namespace
 
 CSerialPort::~CSerialPort() {
     Close();
@@ -55,6 +60,13 @@ bool CSerialPort::SetTimeouts() {
     timeouts.ReadIntervalTimeout = 2;
     timeouts.ReadTotalTimeoutMultiplier = 2;
     timeouts.ReadTotalTimeoutConstant = 0;
+    // Write time-outs a site configured stay; only "no limit at all" gets one.
+    if (timeouts.WriteTotalTimeoutMultiplier == 0 && timeouts.WriteTotalTimeoutConstant == 0) {
+        timeouts.WriteTotalTimeoutConstant = kDefaultWriteTimeoutMs;
+    }
+    const uint64_t limit =
+        uint64_t{timeouts.WriteTotalTimeoutMultiplier} * 4 + timeouts.WriteTotalTimeoutConstant;
+    m_nWriteLimitMs = limit > 60000 ? 60000 : static_cast<DWORD>(limit);
     return SetCommTimeouts(m_hPort.get(), &timeouts) != FALSE;
 }
 
@@ -72,7 +84,16 @@ bool CSerialPort::Write(const uint8_t* bytes, DWORD count) {
         return false;
     }
     DWORD written = 0;
-    return WriteFile(m_hPort.get(), bytes, count, &written, nullptr) && written == count;
+    if (!WriteFile(m_hPort.get(), bytes, count, &written, nullptr)) {
+        return false;
+    }
+    if (written != count) {
+        // A write that timed out succeeds short and leaves the last error as it
+        // was: name the cause, so the caller does not classify a stale error.
+        SetLastError(ERROR_TIMEOUT);
+        return false;
+    }
+    return true;
 }
 
 long CSerialPort::Read(uint8_t* buffer, DWORD capacity) {
