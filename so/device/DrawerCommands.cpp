@@ -1,5 +1,6 @@
 // OpenDrawer and WaitForDrawerClose. Both run on the Control Object's thread
-// and share the port with the status monitor through the port mutex.
+// and share the port with the status monitor through the port mutex
+// (protocol: so/device/models/drawer_link.pml).
 #include "service/CashDrawer.h"
 
 #include "device/DrawerProtocol.h"
@@ -14,6 +15,11 @@ using namespace opos;
 namespace {
 // An answered exchange never takes less; polls of a dead port are spaced as much.
 constexpr DWORD kMinPollSpacingMs = 50;
+// A wait none of whose polls was answered for this long ends with 107. A
+// drawer that answers "open" is no reason to stop: that is what the tones are for.
+constexpr DWORD kSilenceLimitMs = 10000;
+
+enum class WaitVerdict { Open, Closed, Gone };
 } // namespace
 
 bool CCashDrawer::ReopenDroppedPort() {
@@ -67,45 +73,72 @@ void CCashDrawer::WaitForDrawerClose(long beepTimeout, long beepFrequency, long 
         return;
     }
     ISpeaker& speaker = Speaker();
-    // Taken as open until the drawer answers otherwise.
-    m_properties.DrawerOpened = 1;
+    uint64_t firstExchange = 0;
+    {
+        // Under the mutex, so no exchange begun before this point can store
+        // its answer after it: the wait trusts only exchanges numbered from here.
+        MutexLock lock(m_hPortMutex.get());
+        m_properties.DrawerOpened = 1; // taken as open until the drawer answers otherwise
+        firstExchange = m_nExchanges + 1;
+    }
     const DWORD start = speaker.TickCount();
+    DWORD lastAnswered = GetTickCount();
 
-    auto poll = [this] {
-        DWORD began = GetTickCount();
+    // One poll of the wait's own, then the verdict of the latest answered
+    // exchange since the wait began, the monitor's included.
+    auto poll = [&]() -> WaitVerdict {
+        const DWORD began = GetTickCount();
         bool answered = false;
-        bool open = QueryDrawerState(m_properties.DrawerOpened != 0, &answered);
-        m_properties.DrawerOpened = open ? 1 : 0;
-        if (!answered) {
-            // A drawer that stopped answering: try for the port again, and
-            // never poll a dead line faster than a live one is polled.
-            {
-                MutexLock lock(m_hPortMutex.get());
+        QueryDrawerState(true, &answered);
+        bool closed = false;
+        {
+            MutexLock lock(m_hPortMutex.get());
+            if (!answered) {
+                // A drawer that stopped answering: try for the port again.
                 ReopenDroppedPort();
             }
-            DWORD spent = GetTickCount() - began;
-            if (spent < kMinPollSpacingMs) {
-                Sleep(kMinPollSpacingMs - spent);
-            }
+            closed = m_nLastAnswer >= firstExchange && !m_bLastAnswerOpen;
         }
-        return open;
+        if (closed) {
+            return WaitVerdict::Closed;
+        }
+        if (answered) {
+            lastAnswered = GetTickCount();
+            return WaitVerdict::Open;
+        }
+        if (GetTickCount() - lastAnswered >= kSilenceLimitMs) {
+            return WaitVerdict::Gone;
+        }
+        // Never poll a dead line faster than a live one is polled.
+        const DWORD spent = GetTickCount() - began;
+        if (spent < kMinPollSpacingMs) {
+            Sleep(kMinPollSpacingMs - spent);
+        }
+        return WaitVerdict::Open;
     };
 
     // Quiet phase: the drawer may stay open for beepTimeout ms (unsigned, so
     // a negative timeout never beeps) before the speaker starts.
-    bool open;
+    WaitVerdict verdict;
     do {
-        open = poll();
-    } while (open && speaker.TickCount() - start < static_cast<DWORD>(beepTimeout));
+        verdict = poll();
+    } while (verdict == WaitVerdict::Open && speaker.TickCount() - start < static_cast<DWORD>(beepTimeout));
 
     // Negative tone or pause values would be taken as days of sound or silence.
-    bool sound = beepFrequency >= 0 && beepDuration >= 0 && beepDelay >= 0;
-    while (open) {
-        open = poll();
-        if (sound) {
+    const bool sound = beepFrequency >= 0 && beepDuration >= 0 && beepDelay >= 0;
+    while (verdict == WaitVerdict::Open) {
+        verdict = poll();
+        if (sound && verdict != WaitVerdict::Gone) {
             speaker.Beep(static_cast<DWORD>(beepFrequency), static_cast<DWORD>(beepDuration));
             speaker.Pause(static_cast<DWORD>(beepDelay));
         }
+    }
+    if (verdict == WaitVerdict::Gone) {
+        // A drawer gone for good must not hold the application's thread for ever.
+        m_trace.Log(kTraceFailures, "WaitForDrawerClose: no answer from the drawer for %lu ms, given up",
+                    kSilenceLimitMs);
+        StoreResult(OPOS_E_NOHARDWARE);
+        return;
     }
     StoreResult(OPOS_SUCCESS);
 }

@@ -1,4 +1,5 @@
 // One status exchange with the drawer, as the monitor and WaitForDrawerClose make it.
+// Runs on either thread; everything it touches is under the port mutex.
 #include "service/CashDrawer.h"
 
 namespace vtx {
@@ -13,6 +14,7 @@ bool CCashDrawer::QueryDrawerState(bool lastKnown, bool* answered) {
         *answered = false;
     }
     MutexLock lock(m_hPortMutex.get());
+    const uint64_t exchange = ++m_nExchanges;
     if (SendStatusRequest()) {
         Sleep(kReplyPauseMs);
         for (int i = 0; i < kReplyReads; ++i) {
@@ -21,6 +23,10 @@ bool CCashDrawer::QueryDrawerState(bool lastKnown, bool* answered) {
                 if (answered != nullptr) {
                     *answered = true;
                 }
+                // Only an answer moves DrawerOpened: silence says nothing about the drawer.
+                m_properties.DrawerOpened = reply;
+                m_nLastAnswer = exchange;
+                m_bLastAnswerOpen = reply == 1;
                 return reply == 1;
             }
             Sleep(kReplyPauseMs);

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace vtx {
@@ -65,8 +66,9 @@ public:
     long BindControlObject(IDispatch* pDispatch);
     long EnableDevice(bool enable);
 
-    // One status exchange under the port mutex. Without an answer the port is
-    // dropped and lastKnown comes back; *answered tells which happened.
+    // One status exchange under the port mutex. An answer is stored in
+    // DrawerOpened; without one the port is dropped, nothing is stored and
+    // lastKnown comes back. *answered tells which happened.
     bool QueryDrawerState(bool lastKnown, bool* answered = nullptr);
 
     const CCashDrawerProperties& Properties() const { return m_properties; }
@@ -147,6 +149,11 @@ private:
     // Only ever written on the Control Object's thread; Close sets it from
     // inside the message pump of a waiting Claim.
     bool m_bAbortClaim = false;
+    // Exchanges begun so far, and the latest one the drawer answered with what
+    // it said: under the port mutex. A wait trusts only answers begun after it.
+    uint64_t m_nExchanges = 0;
+    uint64_t m_nLastAnswer = 0;
+    bool m_bLastAnswerOpen = false;
     // DrawerOpened when the status monitor was started: written before the
     // thread is created, read by it only.
     bool m_bMonitorStartedOpen = false;

@@ -283,6 +283,80 @@ TEST_F(DrawerCommands, WaitOnAPortThatCannotBeHadKeepsPacedAndEndsWhenItAnswersC
     EXPECT_EQ(Number(1001), 0);
 }
 
+// A drawer that stops answering once opened is never reported closed: the wait
+// ends on an answered "closed" only, or with 107 once nothing answered for 10 s.
+TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
+    struct Case {
+        const char* fault;
+        size_t answerAtTone; // 0: never answers again
+        long result;
+        long drawerOpened;
+    };
+    const Case cases[] = {{"MODE SILENT", 3, 0, 0}, {"UNPLUG", 0, 107, 1}};
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const size_t base = speaker.Tones().size();
+        // Fails at once on the old monitor, which had not seen the drawer open yet.
+        ASSERT_EQ(OpenDrawer(), 0);
+        drawer.Expect(c.fault);
+        speaker.m_onTone = [&](size_t count) {
+            if (count == base + c.answerAtTone) {
+                VirtualDrawer d;
+                d.Expect("CLOSE");
+                d.Expect("MODE NORMAL");
+            }
+        };
+        const auto start = Clock::now();
+        EXPECT_EQ(Wait(3000, 1000, 50, 50), c.result);
+        if (c.answerAtTone != 0) {
+            EXPECT_GE(speaker.Tones().size(), base + c.answerAtTone); // not before the answer
+        } else {
+            EXPECT_GE(MsSince(start), 9900);
+            EXPECT_LT(MsSince(start), 60000);
+        }
+        EXPECT_EQ(Number(1001), c.drawerOpened);
+        EXPECT_EQ(Number(7), 0);
+        speaker.m_onTone = nullptr;
+    }
+}
+
+// A line that stops draining blocks writes, as a drawer holding CTS low does:
+// the command fails within its write time-out instead of freezing the register.
+TEST_F(DrawerCommands, CommandOnALineThatStopsDrainingFailsAndWorksOnceItDrains) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("STALL");
+    {
+        // Fill the line's buffer through a second handle (Wine shares serial ports).
+        const std::wstring path = L"\\\\.\\" + drawer.PortName();
+        UniqueFileHandle filler(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(filler.valid()) << GetLastError();
+        COMMTIMEOUTS timeouts{0, 0, 0, 0, 300};
+        ASSERT_TRUE(SetCommTimeouts(filler.get(), &timeouts));
+        // Until even a 4-byte write gets nothing through: the kernel frees room in steps.
+        std::vector<uint8_t> block(4096, 0);
+        DWORD size = static_cast<DWORD>(block.size());
+        DWORD written = size;
+        for (int i = 0; i < 4096 && written != 0; ++i) {
+            ASSERT_TRUE(WriteFile(filler.get(), block.data(), size, &written, nullptr)) << GetLastError();
+            size = written < size ? 4 : size;
+        }
+        ASSERT_EQ(written, 0u) << "the line never filled";
+    }
+    const auto start = Clock::now();
+    EXPECT_EQ(OpenDrawer(), 111);
+    EXPECT_LT(MsSince(start), 5000); // without a write time-out: never
+    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_TRUE(object->ReopenPending());
+    drawer.Expect("DRAIN");
+    drawer.Expect("CLOSE");
+    EXPECT_EQ(OpenDrawer(), 0);
+    EXPECT_TRUE(PumpUntil([this] { return drawer.IsOpen(); }));
+}
+
 TEST(WriteFailure, AGoneOrUnusablePortIsMissingHardwareAnythingElseAFailure) {
     const std::pair<DWORD, long> table[] = {{6, 107}, {5, 111}, {2, 107}, {22, 107}, {21, 111}, {0, 111}};
     for (auto [error, code] : table) {
