@@ -69,12 +69,21 @@ LRESULT CALLBACK CEventInterface::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
 }
 
 BOOL CEventInterface::HandleCommand(WPARAM wParam, LPARAM lParam) {
+    if (wParam == EVENT_THAW_COMMAND_ID) {
+        FireHeld();
+        return TRUE;
+    }
     if (wParam != EVENT_COMMAND_ID) {
         return FALSE;
     }
     auto* record = reinterpret_cast<COPOSEvent*>(lParam);
     if (record == nullptr) {
         return FALSE;
+    }
+    // Nothing fires while frozen, and nothing overtakes what is held.
+    if (Frozen() || !m_held.empty()) {
+        m_held.push_back(record); // keeps the message's hold
+        return TRUE;
     }
     // The application may let go of the Control Object, and so of us, inside
     // the event: our final release waits until this handler is done.
@@ -130,7 +139,46 @@ long CEventInterface::QueueStatusUpdate(long status) {
     return 0;
 }
 
+void CEventInterface::FireHeld() {
+    if (m_held.empty()) {
+        return;
+    }
+    // The application may let go of us inside an event: keep the object alive
+    // until the loop is over.
+    CCashDrawer* owner = m_pOwner;
+    if (owner != nullptr) {
+        owner->ExternalAddRef();
+    }
+    while (!m_held.empty() && !Frozen()) {
+        COPOSEvent* record = m_held.front();
+        m_held.pop_front();
+        FireEvent(record);
+        record->ReleaseHolder();
+    }
+    if (owner != nullptr) {
+        owner->ExternalRelease(); // may destroy this window: nothing of ours is touched after
+    }
+}
+
+void CEventInterface::Thaw() {
+    m_dispatchThread.m_bFrozen = FALSE;
+    // Posted before the dispatch thread is woken, so held records fire first.
+    if (m_hWnd != nullptr && !m_held.empty()) {
+        PostMessageW(m_hWnd, WM_COMMAND, EVENT_THAW_COMMAND_ID, 0);
+    }
+    SetEvent(m_dispatchThread.WakeEvent());
+}
+
+void CEventInterface::DiscardQueuedEvents() {
+    CollectionLock lock(m_dispatchThread.m_events);
+    m_dispatchThread.m_events.RemoveAll();
+}
+
 void CEventInterface::ReleasePendingMessages() {
+    for (COPOSEvent* record : m_held) {
+        record->ReleaseHolder();
+    }
+    m_held.clear();
     if (m_hWnd == nullptr) {
         return;
     }

@@ -1,11 +1,18 @@
 #pragma once
+// The event window and the dispatch thread it is fed by. The window, its
+// handlers and the held records belong to the Control Object's thread; the
+// dispatch thread only posts to the window; workers only queue.
 #include "events/EventDispatchThread.h"
+
+#include <deque>
 
 namespace vtx {
 
 class CCashDrawer;
 
 inline constexpr UINT EVENT_COMMAND_ID = 1124;
+// Posted at a thaw: fire the records held while frozen, ahead of any new one.
+inline constexpr UINT EVENT_THAW_COMMAND_ID = 1125;
 inline constexpr int EVENT_WINDOW_ID = 1463;
 inline constexpr DWORD EVENT_HANDOVER_LIMIT_MS = 500;
 
@@ -34,9 +41,14 @@ public:
     BOOL HandleCommand(WPARAM wParam, LPARAM lParam);
     BOOL FireEvent(COPOSEvent* record);
 
-    // Gives back the records of messages still queued for the window, so none
-    // fires after Close. On the window's thread, with the dispatch thread stopped.
+    // Gives back the records of messages still queued for the window and those
+    // held while frozen, so none fires after Close. On the window's thread,
+    // with the dispatch thread stopped.
     void ReleasePendingMessages();
+    // Empties the event queue, whether or not a dispatch thread ever served it.
+    void DiscardQueuedEvents();
+    // COFreezeEvents(false): held records go first, then the queue moves again.
+    void Thaw();
 
     // Dispatch thread side.
     void RunEventDispatch();
@@ -48,7 +60,13 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    bool Frozen() const { return m_dispatchThread.m_bFrozen.load() != FALSE; }
+    // Fires held records in order until none is left or delivery is frozen again.
+    void FireHeld();
 
+    // Records that reached the window while frozen (a hand-over that had timed
+    // out before the freeze), each with its message's hold. Window thread only.
+    std::deque<COPOSEvent*> m_held;
     HWND m_hWnd = nullptr;
 };
 

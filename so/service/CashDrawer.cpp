@@ -191,14 +191,19 @@ long CCashDrawer::Close() {
     StopStatusMonitor();
     m_bAbortClaim = true;
     StopEventDispatch(kDispatchStopLimitMs);
-    // A record already posted to the window would otherwise fire after Close.
+    // A record already posted to the window, or still queued because no
+    // dispatch thread ran, would otherwise fire after Close or in the next session.
     m_eventInterface.ReleasePendingMessages();
+    m_eventInterface.DiscardQueuedEvents();
     m_properties.SetFlag(FLAG_OPEN, false);
     return StoreResult(OPOS_SUCCESS);
 }
 
 void CCashDrawer::StopStatusMonitor() {
-    StopWorker(m_statusThread, kMonitorStopLimitMs, "status monitor");
+    // The monitor looks at the request between exchanges, and an exchange on a
+    // line that stopped draining lasts up to its write limit: never end it by
+    // force for that.
+    StopWorker(m_statusThread, kMonitorStopLimitMs + m_serialPort.ExchangeBoundMs(), "status monitor");
 }
 
 void CCashDrawer::StopEventDispatch(DWORD limitMs) {
@@ -228,10 +233,10 @@ void CCashDrawer::ClosePort(const char* reason) {
 }
 
 long CCashDrawer::COFreezeEvents(bool freeze) {
-    auto& dispatch = m_eventInterface.m_dispatchThread;
-    dispatch.m_bFrozen = freeze ? TRUE : FALSE;
-    if (!freeze) {
-        SetEvent(dispatch.WakeEvent());
+    if (freeze) {
+        m_eventInterface.m_dispatchThread.m_bFrozen = TRUE;
+    } else {
+        m_eventInterface.Thaw();
     }
     return OPOS_SUCCESS;
 }

@@ -129,20 +129,32 @@ TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
 }
 
-TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEvent) {
-    QueueFromWorker({1, 0, 1});
-    // Not pumping: each hand-over times out and the next record is posted, until the queue is empty.
+TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEventAndAFreezeHoldsWhatPiledUp) {
     CEventsCollection& queue = object->EventInterface().m_dispatchThread.m_events;
     auto queued = [&] {
         CollectionLock lock(queue);
         return queue.Count();
     };
-    for (auto start = Clock::now(); queued() != 0 && MsSince(start) < 10000;) {
-        Sleep(10);
+    for (bool freezeFirst : {false, true}) {
+        SCOPED_TRACE(freezeFirst ? "frozen before the pump" : "pumped as it is");
+        const size_t base = co.Updates().size();
+        QueueFromWorker({1, 0, 1});
+        // Not pumping: each hand-over times out and the next record is posted, until the queue is empty.
+        for (auto start = Clock::now(); queued() != 0 && MsSince(start) < 10000;) {
+            Sleep(10);
+        }
+        ASSERT_EQ(queued(), 0);
+        if (freezeFirst) {
+            Freeze(true); // the posted messages must not fire now
+            PumpFor(300);
+            EXPECT_EQ(co.Updates().size(), base);
+            Freeze(false);
+        }
+        ASSERT_TRUE(PumpUntilCount(base + 3));
+        const std::vector<long> all = Statuses();
+        EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()),
+                  (std::vector<long>{1, 0, 1}));
     }
-    ASSERT_EQ(queued(), 0);
-    ASSERT_TRUE(PumpUntilCount(3));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
     // Records whose hand-over timed out are freed once handled (checked in TearDown).
 }
 
@@ -191,6 +203,13 @@ TEST_F(EventDelivery, CloseDropsRecordsQueuedOrAlreadyPostedToTheWindow) {
     ASSERT_EQ(Close(), 0);
     EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
     Freeze(false);
+
+    // A dispatch thread that ended on its own leaves its queue to Close.
+    ASSERT_EQ(Open(), 0);
+    object->EventInterface().m_dispatchThread.Stop(1000);
+    QueueFromWorker({1});
+    ASSERT_EQ(Close(), 0);
+    EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
 
     ASSERT_EQ(Open(), 0);
     QueueFromWorker({1});
