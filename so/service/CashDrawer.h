@@ -91,6 +91,10 @@ private:
     void OnFinalRelease();
     static DWORD WINAPI StatusThreadProc(LPVOID param);
     void MonitorStatus();
+    // The monitor's reopen of a dropped port when AutoReconnect is on.
+    void ReconnectDroppedPort();
+    // The monitor's power report: one event per change, when reporting.
+    void ReportPower(bool online);
     // The reopen step of the drawer commands: true when the port is usable.
     // The caller holds the port mutex.
     bool ReopenDroppedPort();
@@ -157,6 +161,9 @@ private:
     // DrawerOpened when the status monitor was started: written before the
     // thread is created, read by it only.
     bool m_bMonitorStartedOpen = false;
+    // Whether the monitor reports power (AutoReconnect and PowerNotify on):
+    // written before the thread is created, read by it only.
+    bool m_bReportPower = false;
     // Borrowed: the Control Object outlives its service object's use of it.
     IDispatch* m_controlObject = nullptr;
     DISPID m_dispidSODirectIO = DISPID_UNKNOWN;

@@ -1,6 +1,9 @@
+// The cash drawer's properties and the device values read at Open. Control Object's thread only,
+// but DrawerOpened and PowerState, which the status monitor writes too.
 #include "service/CashDrawerProperties.h"
 
 #include "service/OposConstants.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <cwchar>
@@ -19,6 +22,7 @@ bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath) {
         StoreResult(opos::OPOS_E_NOSERVICE);
         return false;
     }
+    m_bAutoReconnect = ReadRegistryNumber(key.get(), L"AutoReconnect").value_or(0) == 1;
 
     // A missing, non-text or oversized value leaves no port name, so every
     // open attempt fails cleanly rather than on a stale or truncated name.

@@ -14,8 +14,8 @@ class CCashDrawerProperties : public CCommonProperties {
 public:
     CCashDrawerProperties();
 
-    // Reads the device's "Port" value from HKLM\keyPath. False (and 104
-    // stored) when the key cannot be opened.
+    // Reads the device's "Port" and "AutoReconnect" values from HKLM\keyPath.
+    // False (and 104 stored) when the key cannot be opened.
     bool ReadRegistry(const std::wstring& keyPath);
 
     long CapStatus = 1;
@@ -24,6 +24,9 @@ public:
     std::atomic<long> DrawerOpened{0};
     std::wstring m_strPortName;
     unsigned long m_nBaudRate = 9600;
+    // "AutoReconnect" is 1: the monitor reopens a dropped port, and reports
+    // power when PowerNotify asks for it. Anything else: it never reopens.
+    bool m_bAutoReconnect = false;
 };
 
 } // namespace vtx

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 namespace vtx {
@@ -45,7 +46,8 @@ public:
     std::wstring CheckHealthText;
     long FreezeEvents;
     long PowerNotify;
-    long PowerState;
+    // Written by the status monitor thread too, when it reports power.
+    std::atomic<long> PowerState;
     long State;
     long ResultCode;
     long ResultCodeExtended;

@@ -15,6 +15,9 @@ inline constexpr long OPOS_E_FAILURE = 111;
 
 inline constexpr long OPOS_S_IDLE = 2;
 inline constexpr long OPOS_PS_UNKNOWN = 2000;
+inline constexpr long OPOS_PS_ONLINE = 2001;
+inline constexpr long OPOS_PS_OFF_OFFLINE = 2004;
+inline constexpr long OPOS_PN_ENABLED = 1;
 inline constexpr long OPOS_PR_STANDARD = 1;
 inline constexpr long OPOS_FOREVER = -1;
 
@@ -24,6 +27,8 @@ inline constexpr long OPOS_CH_INTERACTIVE = 3;
 
 inline constexpr long CASH_SUE_DRAWERCLOSED = 0;
 inline constexpr long CASH_SUE_DRAWEROPEN = 1;
+inline constexpr long OPOS_SUE_POWER_ONLINE = 2001;
+inline constexpr long OPOS_SUE_POWER_OFF_OFFLINE = 2004;
 
 // Property indexes.
 inline constexpr long PIDX_Claimed = 1;

@@ -45,10 +45,8 @@ void CCashDrawer::SetPropertyNumber(long propIndex, long number) {
         if (EnableDevice(enable) != OPOS_SUCCESS) {
             return;
         }
+        // EnableDevice set PowerState before the monitor could report power.
         m_properties.SetFlag(FLAG_ENABLED, enable);
-        if (enable) {
-            m_properties.PowerState = OPOS_PS_UNKNOWN;
-        }
         StoreResult(OPOS_SUCCESS);
         return;
     }

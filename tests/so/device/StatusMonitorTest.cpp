@@ -251,6 +251,44 @@ TEST_F(StatusMonitor, UnpluggedAndReplugged) {
     }
 }
 
+// With "AutoReconnect" 1 the monitor reopens a dropped port by itself and, when
+// the application sets PowerNotify, reports the drawer's power in order with its state.
+TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
+    const wchar_t on[] = L"1"; // as text, the way a site may write it
+    device.SetRaw(L"AutoReconnect", REG_SZ, on, sizeof(on));
+    struct Case {
+        long powerNotify;
+        std::vector<long> events;
+        long powerState;
+    };
+    const Case cases[] = {{0, {1}, 2000}, {1, {2001, 2004, 2001, 1}, 2001}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.powerNotify);
+        drawer.Reset();
+        ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // the switch is read at Open
+        const size_t base = co.Updates().size();
+        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(c.powerNotify)});
+        ASSERT_EQ(Claim(), 0);
+        ASSERT_EQ(Enable(1), 0);
+        ASSERT_TRUE(PumpPolls(2)); // the first one answered
+        drawer.Expect("UNPLUG");
+        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }, 60000));
+        PumpFor(1600); // a cycle whose reopen fails
+        drawer.Expect("PLUG");
+        drawer.Expect("OPEN");
+        ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() >= base + c.events.size(); }, 60000))
+            << ::testing::PrintToString(Statuses());
+        PumpFor(200);
+        const std::vector<long> all = Statuses();
+        EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()), c.events);
+        EXPECT_EQ(Number(1001), 1);
+        EXPECT_EQ(Number(14), c.powerState);
+        EXPECT_TRUE(object->PortIsOpen());
+        ASSERT_EQ(Enable(0), 0);
+    }
+}
+
 TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromptly) {
     ASSERT_EQ(Claim(), 0);
     ASSERT_EQ(Enable(1), 0);
