@@ -4,7 +4,7 @@
  *   ReadStatusReply and OpenPort (so/device/CashDrawerChannel.cpp) and ClosePort
  *   (so/service/CashDrawer.cpp);
  * - the status monitor, MonitorStatus (so/device/StatusMonitor.cpp), with its
- *   own reopen in the AUTORECONNECT build;
+ *   own reopen, ReconnectDroppedPort, in the AUTORECONNECT build;
  * - ReopenDroppedPort, OpenDrawer and WaitForDrawerClose (so/device/DrawerCommands.cpp);
  * - m_hPortMutex, m_bReopenPort, m_nExchanges, m_nLastAnswer, m_bLastAnswerOpen
  *   and the DrawerOpened property (so/service/CashDrawer.h).
@@ -14,7 +14,9 @@
  * makes NPOLL polls, the application NCALLS calls, the drawer NENV changes.
  * Left out: enabling, disabling, Release and Close, which stop the monitor
  * (so/events/models/worker_stop.pml checks the stop), and the event queue
- * past QueueStatusUpdate (so/events/models/event_delivery.pml). Time is
+ * past QueueStatusUpdate (so/events/models/event_delivery.pml), and the
+ * monitor's power reports (ReportPower: a change of PowerState and its event
+ * after each exchange, answered or not, under no lock). Time is
  * nondeterminism: the 10 s without an answer after which a wait gives up may
  * have passed after any of its unanswered polls. The beeps and the pacing of
  * the wait's polls change nothing here and are left out. A wait still open
