@@ -33,7 +33,7 @@ stage() { # arch (x86_64|i686), stage folder
 }
 
 # What wixl cannot author, set on the built package: the "Port" and "LDN"
-# values are written only when given or found; each device key is removed
+# values are written only when given or found, "AutoReconnect" only when 1; each device key is removed
 # whole at uninstall (registry name "-"), values the utility added included;
 # a rebuilt package of the same version replaces the installed one (version
 # maximum inclusive) instead of installing beside it; and an older product
@@ -49,7 +49,8 @@ finish_package() { # msi, arch, version
         VALUES ('$upgrade_code', '$3', 513, 'WIX_UPGRADE_DETECTED')"
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
     for view in "${views[@]}"; do
-        for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN; do
+        for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN \
+                         'AutoReconnect:AUTORECONNECT = "1"'; do
             condition=${component#*:} component=${component%%:*}$view
             msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
         done

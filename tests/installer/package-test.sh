@@ -95,6 +95,13 @@ device_values_are() { # value name, expected text, views...
     done
 }
 ports_are() { device_values_are Port "$@"; }
+reconnect_is() { # expected ("0x1" or "absent"), views...
+    local want=$1 v d got; shift
+    for v in "$@"; do for d in VX-CDUSB VX-CD; do
+        got=$(w reg query "$class_key\\$d" /v AutoReconnect /reg:"$v" | tr -d '\r' | sed -n 's/^ *AutoReconnect *REG_DWORD *//p')
+        [ "${got:-absent}" = "$want" ] || { echo "    AutoReconnect of $d in view $v: ${got:-absent}"; return 1; }
+    done; done
+}
 device_keys_in() { # views...
     local v d
     for v in "$@"; do for d in VX-CDUSB VX-CD; do
@@ -149,7 +156,7 @@ nothing_of_ours_left() {
 
 scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }
-    msi /i "$old64" USBPORT=COM3
+    msi /i "$old64" USBPORT=COM3 AUTORECONNECT=1
     check "older package installed" [ "$(installed_version)" = 2.0.0 ]
     # What the utility sets in the device key the upgrade must keep.
     local v
@@ -161,6 +168,7 @@ scenario_x64() {
     check "upgrade replaced the older product" [ "$(installed_version)" = "$version" ]
     check "the port survived the upgrade in both views" ports_are "COM$com" 64 32
     check "the LDN count survived the upgrade in both views" device_values_are LDN 2 64 32
+    check "AUTORECONNECT survived the upgrade, both devices and views" reconnect_is 0x1 64 32
     check "device keys in both views" device_keys_in 64 32
     check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
@@ -180,6 +188,7 @@ scenario_presets() {
     msi /i "$new64" USBPORT=COM5 SERIALPORT=COM6
     check "USBPORT preset in both views" ports_are COM5 64 32
     check "SERIALPORT preset" [ "$(value_of "$class_key\\VX-CD" Port 32)" = COM6 ]
+    check "no AutoReconnect unless asked for" reconnect_is absent 64 32
     check "the installed utility changes the port in both views" utility_sets_port /usr/lib/wine/wine64 x86_64
     prefix_down
 }
