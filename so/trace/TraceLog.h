@@ -1,18 +1,45 @@
 #pragma once
-// A device's trace log: plain text lines, each appended whole with one write,
-// so several processes (32- and 64-bit alike) and devices may share a file.
+// A device's trace log: plain text lines, appended whole under a mutex named
+// after the file, so several processes (32- and 64-bit alike) and devices may
+// share one file.
 //
-// Threads: Configure runs on the Control Object's thread while no worker of
-// the device runs; Log may be called from any thread at any time.
+// Threads, and what each may touch:
+// - Log runs on any thread at any time, often with the port mutex held (the
+//   application's thread, the status monitor, the event dispatch thread). It
+//   formats the line on its own stack and copies it into the writer's queue;
+//   the only locks it takes are m_lock (shared) and the queue's lock, held for
+//   that copy. It never touches the file or the file's named mutex, never waits
+//   for the writer, and leaves the thread's last error as it found it. A line
+//   that finds the queue full is dropped and counted.
+// - The writer thread, one per log with tracing on, is the only thread that
+//   takes the named mutex or touches the file (the folder, appends, rollover).
+//   It swaps the queue's buffer out under the queue lock and writes outside it;
+//   once it has caught up it writes the count of dropped lines as a line.
+// - Configure and the destructor run on the Control Object's thread. They
+//   start the writer (Configure with tracing on) and stop it: a stop asks it to
+//   write what is queued and end, and waits at most kTraceFlushLimitMs. A
+//   writer still busy then (a slow share, a mutex another process holds) is
+//   abandoned, never ended by force: it shares the queue's ownership with the
+//   log, and holds a reference on the module its code is in, dropped by
+//   FreeLibraryAndExitThread, so neither the log nor the library can go away
+//   under it. An abandoned writer stops waiting for the named mutex a few
+//   seconds later and drops what it could not write.
+// - m_lock says which writer and device name Log uses: shared in Log and
+//   Flush, exclusive in Configure and the destructor while they swap them.
 #include "trace/TraceSettings.h"
+#include "win32/UniqueHandle.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vtx {
+
+// How long Configure and the destructor wait for the writer to write what is queued.
+inline constexpr DWORD kTraceFlushLimitMs = 500;
 
 // "1D 1B 0F 0C": up to 16 bytes for a line, without allocating (workers log bytes).
 class HexBytes {
@@ -24,6 +51,13 @@ private:
     char m_text[16 * 3 + 4];
 };
 
+// The name of the mutex that serialises appends and rollover of one log file
+// across processes. Every spelling of the file (relative, "/" or "\", "..",
+// any case) gives the same name.
+std::wstring TraceMutexName(const std::wstring& file);
+
+struct TraceQueue;
+
 class CTraceLog {
 public:
     CTraceLog();
@@ -31,31 +65,39 @@ public:
     CTraceLog(const CTraceLog&) = delete;
     CTraceLog& operator=(const CTraceLog&) = delete;
 
-    // Takes the settings for the named device; creates the log's folder when missing.
+    // Takes the settings for the named device. The same file and device again
+    // keep the writer (and ask it to retry a rollover that failed); anything
+    // else stops it as the destructor does and starts a new one.
     void Configure(const TraceSettings& settings, const std::wstring& deviceName);
 
     // Cheap enough to ask before building a message's arguments.
     bool On(int level) const { return m_level.load(std::memory_order_relaxed) >= level; }
 
-    // printf-style; nothing is formatted unless the level is on. Never fails
-    // and never waits longer than one append: a line that cannot be written
-    // is dropped.
+    // printf-style; nothing is formatted unless the level is on. Never fails,
+    // never waits for the file, and keeps the caller's last error.
     void Log(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
-    // UTF-8 of a wide string, for a line. May throw std::bad_alloc.
+    // Waits until every line logged so far is written or dropped; false when
+    // limitMs passed first. For tests and tools that read the file back.
+    bool Flush(DWORD limitMs);
+
+    // UTF-8 of a wide string, escaped so that text from the application can
+    // neither end a line nor forge one: CR, LF, TAB and NUL as \r \n \t \0,
+    // other control characters as \xNN, the backslash as \\. May throw
+    // std::bad_alloc.
     static std::string Utf8(const wchar_t* text, size_t length);
 
 private:
-    void Append(const char* line, size_t length);
+    // Asks the writer to finish and waits for it, at most kTraceFlushLimitMs.
+    void StopWriter();
 
     std::atomic<int> m_level{kTraceOff};
-    // Guarded by m_lock: shared to write lines, exclusive to reconfigure.
     SRWLOCK m_lock = SRWLOCK_INIT;
-    std::wstring m_file;
-    std::wstring m_rolled;
+    // Guarded by m_lock.
+    std::shared_ptr<TraceQueue> m_queue;
     std::string m_device;
-    uint64_t m_maxBytes = 0;
-    HANDLE m_fileMutex = nullptr; // named after the file: serialises rollover across processes
+    // The writer's thread handle: the Control Object's thread only.
+    UniqueHandle m_writer;
 };
 
 } // namespace vtx

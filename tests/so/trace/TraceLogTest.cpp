@@ -17,6 +17,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vtx::test {
@@ -103,6 +104,11 @@ protected:
         }
     }
     long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    bool Flushed() { return CCashDrawer::FromDispatch(so.get())->Trace().Flush(20000); }
+    // A log of this test's own, at level 3.
+    void Configure(CTraceLog& log, uint64_t maxBytes) {
+        log.Configure({kTraceWire, logFile, maxBytes}, L"VX-TRC");
+    }
     // A short POS session on a new object; every answer, in order.
     std::vector<long> Session() {
         FakeControlObject app;
@@ -121,6 +127,7 @@ protected:
         codes.push_back(PumpUntil([&] { return app.Updates().size() == 1; }, 20000) ? 1 : 0);
         codes.push_back(CallLong(o, dispid::CheckHealth, {Long(1)}));
         codes.push_back(CallLong(o, dispid::Close));
+        EXPECT_TRUE(CCashDrawer::FromDispatch(o)->Trace().Flush(20000));
         return codes;
     }
 
@@ -154,6 +161,7 @@ TEST_F(TraceLog, LevelOneLogsOnlyFailures) {
     EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 111);
     EXPECT_EQ(Number(1001), 0);
     EXPECT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_TRUE(Flushed());
 
     std::vector<std::string> lines = LinesOf(logFile);
     ASSERT_EQ(lines.size(), 2u);
@@ -168,6 +176,7 @@ TEST_F(TraceLog, RollsOverOnceAtTheCap) {
         Number(i);
     }
     ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_TRUE(Flushed());
 
     std::vector<std::string> current = LinesOf(logFile);
     std::vector<std::string> rolled = LinesOf(logFile + L".1");
@@ -214,6 +223,82 @@ TEST_F(TraceLog, TwoProcessesAppendingAtOnceLeaveOnlyWholeLines) {
         fromA += l.find(" A line ") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(fromA, kLines);
+}
+
+TEST_F(TraceLog, ApplicationTextIsEscapedIntoOneLine) {
+    SwitchOn(2);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L"a\r\nb", R"(a\r\nb)"},
+        {std::wstring(L"x\0y", 3), R"(x\0y)"},
+        {L"\t\x01\x1F\x7F\u00e9", "\\t\\x01\\x1F\\x7F\u00e9"},
+        {L"C:\\fw\\x0d.bin", R"(C:\\fw\\x0d.bin)"},
+        {L"\r\n2024-01-01 00:00:00.000 1 1 64 VX forged", R"(\r\n2024-01-01 00:00:00.000 1 1 64 VX forged)"}};
+    for (const auto& [text, shown] : cases) {
+        VARIANT v = Text(L"");
+        SysReAllocStringLen(&V_BSTR(&v), text.data(), static_cast<UINT>(text.size()));
+        Arg arg(v);
+        CallLong(so.get(), dispid::UpdateStatistics, {arg.v()});
+    }
+    ASSERT_TRUE(Flushed());
+    std::vector<std::string> lines = LinesOf(logFile);
+    EXPECT_EQ(lines.size(), 1 + std::size(cases));
+    for (const auto& [text, shown] : cases) {
+        EXPECT_TRUE(Contains(lines, "UpdateStatistics(\"" + shown + "\") = ")) << shown;
+    }
+}
+
+TEST_F(TraceLog, LogNeitherWaitsForTheFileNorChangesTheLastError) {
+    // The same file spelt otherwise names the same mutex.
+    const std::wstring last = folder.substr(folder.find_last_of(L'\\') + 1);
+    const std::wstring respelt = folder + L"/../" + last + L"/DRAWER.LOG";
+    EXPECT_EQ(TraceMutexName(logFile), TraceMutexName(respelt));
+    EXPECT_NE(TraceMutexName(logFile), TraceMutexName(logFile + L".1"));
+    CTraceLog log;
+    Configure(log, 1 << 20);
+    UniqueHandle taken = CreateManualResetEvent();
+    UniqueHandle release = CreateManualResetEvent();
+    std::thread holder([&] {
+        UniqueHandle mutex(CreateMutexW(nullptr, TRUE, TraceMutexName(respelt).c_str()));
+        SetEvent(taken.get());
+        WaitForSingleObject(release.get(), 60000);
+        ReleaseMutex(mutex.get());
+    });
+    ASSERT_EQ(WaitForSingleObject(taken.get(), 20000), WAIT_OBJECT_0);
+    const DWORD start = GetTickCount();
+    for (DWORD error : {0ul, 5ul, 1234ul}) {
+        SetLastError(error);
+        log.Log(kTraceFailures, "held %lu", error);
+        EXPECT_EQ(GetLastError(), error);
+    }
+    EXPECT_LT(GetTickCount() - start, 150u); // the log used to wait up to 200 ms for each
+    EXPECT_FALSE(log.Flush(0));
+    SetEvent(release.get());
+    holder.join();
+    ASSERT_TRUE(log.Flush(20000));
+    ExpectInOrder(LinesOf(logFile), {"held 0", "held 5", "held 1234"});
+}
+
+TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut) {
+    CTraceLog log;
+    Configure(log, 4096);
+    // Open without FILE_SHARE_DELETE: "<file>.1" cannot be replaced.
+    UniqueFileHandle rolled(CreateFileW((logFile + L".1").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(rolled);
+    const std::string padding(100, '.');
+    for (int i = 0; i < 200; ++i) {
+        log.Log(kTraceFailures, "line %d %s", i, padding.c_str());
+    }
+    ASSERT_TRUE(log.Flush(20000));
+    const size_t size = ReadFile(logFile)->size();
+    EXPECT_GT(size, 4096u + 3000u);
+    EXPECT_LE(size, 2u * 4096u);
+    rolled.reset();
+    Configure(log, 4096); // tries the rollover again at once
+    log.Log(kTraceFailures, "after");
+    ASSERT_TRUE(log.Flush(20000));
+    ExpectInOrder(LinesOf(logFile), {"lines dropped: the log could not roll over", "after"});
 }
 
 } // namespace

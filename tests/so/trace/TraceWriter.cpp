@@ -20,6 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::string padding(200, '.');
     for (long i = 0; i < count; ++i) {
         log.Log(vtx::kTraceFailures, "line %ld %s end", i, padding.c_str());
+        log.Flush(60000); // one append per line, as many chances to tear one as there are
     }
     return 0;
 }
