@@ -143,7 +143,6 @@ TEST_F(ControlEvents, DirectIOReachesEverySinkInTurnAndWhatTheyLeaveGoesBackToTh
     EXPECT_STREQ(text, L"in!!");
     EXPECT_EQ(first->DirectIOEvents(), std::vector<long>{9});
     EXPECT_EQ(plainDispatch->DirectIOEvents(), std::vector<long>{9});
-    EXPECT_TRUE(first->Events().empty());
     SysFreeString(text);
 }
 

@@ -26,9 +26,7 @@ HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
         m_directIO.push_back(V_I4(&params->rgvarg[2]));
         ++*V_I4REF(&params->rgvarg[1]);
         BSTR& text = *V_BSTRREF(&params->rgvarg[0]);
-        std::wstring changed = std::wstring(text ? text : L"") + L"!";
-        SysFreeString(text);
-        text = SysAllocString(changed.c_str());
+        SysReAllocString(&text, (std::wstring(text ? text : L"") + L"!").c_str());
         return S_OK;
     }
     if (id != co::event_dispid::StatusUpdateEvent || (flags & DISPATCH_METHOD) == 0 || params == nullptr ||

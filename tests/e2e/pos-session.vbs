@@ -82,8 +82,6 @@ co.BinaryConversion = 0
 Expect "BinaryConversion", 0
 co.PowerNotify = 0
 Expect "PowerNotify", 0
-co.FreezeEvents = False
-Expect "FreezeEvents", 0
 co.DeviceEnabled = True
 Expect "DeviceEnabled", 0
 ReadEveryProperty "while enabled"
