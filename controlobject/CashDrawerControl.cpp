@@ -142,7 +142,12 @@ HRESULT CCashDrawerControl::TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo) {
                                 reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module)) {
             return TYPE_E_CANTLOADLIBRARY;
         }
-        const std::wstring path = ModuleFileName(module);
+        std::wstring path;
+        try {
+            path = ModuleFileName(module);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         HRESULT hr = path.empty() ? TYPE_E_CANTLOADLIBRARY
                                   : LoadTypeLibEx(path.c_str(), REGKIND_NONE, m_typeLib.put());
         if (FAILED(hr)) {

@@ -1,4 +1,5 @@
-// The OPOS members of the Control Object, forwarded to the service object.
+// The OPOS members of the Control Object, forwarded to the service object or
+// answered here. On the Control Object's thread, as every call to it.
 #include "CashDrawerControl.h"
 
 #include "DeviceLookup.h"

@@ -1,4 +1,4 @@
-// The Control Object's dispatch interface as Automation clients call it.
+// The Control Object's dispatch interface as Automation clients call it and its type library tells.
 #include "ControlFixture.h"
 #include "ControlMembers.h"
 #include "ServiceObject.h"

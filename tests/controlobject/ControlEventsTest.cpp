@@ -1,5 +1,5 @@
-// Status updates from the service to the application's sinks, through the
-// Control Object's connection point.
+// Status updates and DirectIO from the service to the application's sinks,
+// through the Control Object's connection point, which enumerates.
 #include "ControlFixture.h"
 #include "MessagePump.h"
 

@@ -28,6 +28,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -191,7 +192,11 @@ public:
         if (!onAppThread) {
             m_wrongThread = true;
         }
-        m_events.push_back(status);
+        try {
+            m_events.push_back(status);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY; // nothing may leave a COM call as an exception
+        }
         return S_OK;
     }
 
