@@ -1,15 +1,32 @@
-// Lifetime, identity and connection points of the Control Object.
+// Lifetime, identity, connection points and class information of the
+// Control Object. On the thread that created it (apartment threaded).
 #include "CashDrawerControl.h"
 
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
 #include "ObjectCount.h"
+#include "SnapshotEnum.h"
+#include "win32/ModulePath.h"
 
 #include <olectl.h>
 
+#include <cstring>
 #include <new>
 
 namespace vtx::co {
+
+namespace {
+// Something of ours whose address names the module this code was linked into.
+const char kModuleAnchor = 0;
+} // namespace
+
+#ifdef VTX_CO_TEST_VARIANT
+bool TestBuildHides(const char* what) {
+    char hides[64] = {};
+    DWORD length = GetEnvironmentVariableA("VTX_TEST_CO_HIDES", hides, sizeof(hides));
+    return length > 0 && length < sizeof(hides) && std::strstr(hides, what) != nullptr;
+}
+#endif
 
 HRESULT CCashDrawerControl::Create(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
@@ -44,10 +61,14 @@ HRESULT CCashDrawerControl::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
     }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-    } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_ICashDrawerControl)) {
+        *ppv = static_cast<ICashDrawerControl*>(this);
+    } else if (IsEqualIID(riid, IID_IConnectionPointContainer) && !TestBuildHides("events")) {
         *ppv = static_cast<IConnectionPointContainer*>(this);
+    } else if ((IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2)) &&
+               !TestBuildHides("typeinfo")) {
+        *ppv = static_cast<IProvideClassInfo2*>(this);
     } else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -71,10 +92,11 @@ ULONG CCashDrawerControl::Release() {
 }
 
 HRESULT CCashDrawerControl::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (ppEnum != nullptr) {
-        *ppEnum = nullptr;
+    try {
+        return CEnumConnectionPoints::Snapshot({ComPtr<IConnectionPoint>(&m_eventPoint)}, ppEnum);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    return E_NOTIMPL;
 }
 
 HRESULT CCashDrawerControl::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
@@ -90,12 +112,66 @@ HRESULT CCashDrawerControl::FindConnectionPoint(REFIID riid, IConnectionPoint** 
     return S_OK;
 }
 
+HRESULT CCashDrawerControl::GetClassInfo(ITypeInfo** ppTI) {
+    if (ppTI == nullptr) {
+        return E_POINTER;
+    }
+    *ppTI = nullptr;
+    return TypeInfoOf(CLSID_CashDrawerControl, ppTI);
+}
+
+HRESULT CCashDrawerControl::GetGUID(DWORD kind, GUID* pGUID) {
+    if (pGUID == nullptr) {
+        return E_POINTER;
+    }
+    *pGUID = GUID_NULL;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        return E_INVALIDARG;
+    }
+    *pGUID = DIID_CashDrawerControlEvents;
+    return S_OK;
+}
+
+HRESULT CCashDrawerControl::TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo) {
+    if (!m_typeLib) {
+        // The DLL carries its library as TYPELIB 1; a program the object is
+        // linked into may not, and then has none.
+        HMODULE module = nullptr;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module)) {
+            return TYPE_E_CANTLOADLIBRARY;
+        }
+        std::wstring path;
+        try {
+            path = ModuleFileName(module);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        HRESULT hr = path.empty() ? TYPE_E_CANTLOADLIBRARY
+                                  : LoadTypeLibEx(path.c_str(), REGKIND_NONE, m_typeLib.put());
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return m_typeLib->GetTypeInfoOfGuid(guid, ppTInfo);
+}
+
 void CCashDrawerControl::OnStatusUpdate(long data) {
     // A handler may release the application's last reference or close us.
     AddRef();
     {
         CallScope scope(*this, CallScope::Direction::FromService);
         m_eventPoint.FireStatusUpdate(data);
+    }
+    Release();
+}
+
+void CCashDrawerControl::OnDirectIO(long eventNumber, long* pData, BSTR* pString) {
+    AddRef();
+    {
+        CallScope scope(*this, CallScope::Direction::FromService);
+        m_eventPoint.FireDirectIO(eventNumber, pData, pString);
     }
     Release();
 }

@@ -1,10 +1,13 @@
 // The Control Object's IDispatch: names to DISPIDs, and Invoke to the OPOS
-// members with Automation's argument conversions.
+// members with Automation's argument conversions. On the Control Object's
+// thread, as every call to it.
 #include "CashDrawerControl.h"
 
+#include "ControlMembers.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
 #include "DispatchArgs.h"
+#include "com/Bstr.h"
 
 #include <new>
 
@@ -12,37 +15,61 @@ namespace vtx::co {
 
 namespace {
 
-enum class Kind { Method, Property };
+using enum MemberKind;
+using enum ValueType;
+using namespace opos;
 
-struct Member {
-    DISPID id;
-    const wchar_t* name;
-    Kind kind;
-    UINT argCount; // methods: arguments; properties: 0
-    bool writable; // properties only
+const ControlMember kMembers[] = {
+    // Properties: the Control Object's own (index 0) and the service's, read by index.
+    {dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
+    {dispid::CapPowerReporting, L"CapPowerReporting", Property, 0, Long, PIDX_CapPowerReporting, false},
+    {dispid::PowerNotify, L"PowerNotify", Property, 0, Long, PIDX_PowerNotify, true},
+    {dispid::PowerState, L"PowerState", Property, 0, Long, PIDX_PowerState, false},
+    {dispid::CapStatisticsReporting, L"CapStatisticsReporting", Property, 0, Bool,
+     PIDX_CapStatisticsReporting, false},
+    {dispid::CapUpdateStatistics, L"CapUpdateStatistics", Property, 0, Bool, PIDX_CapUpdateStatistics, false},
+    {dispid::CapCompareFirmwareVersion, L"CapCompareFirmwareVersion", Property, 0, Bool,
+     PIDX_CapCompareFirmwareVersion, false},
+    {dispid::CapUpdateFirmware, L"CapUpdateFirmware", Property, 0, Bool, PIDX_CapUpdateFirmware, false},
+    {dispid::ControlObjectDescription, L"ControlObjectDescription", Property, 0, Text, 0, false},
+    {dispid::ControlObjectVersion, L"ControlObjectVersion", Property, 0, Long, 0, false},
+    {dispid::CheckHealthText, L"CheckHealthText", Property, 0, Text, PIDX_CheckHealthText, false},
+    {dispid::Claimed, L"Claimed", Property, 0, Bool, PIDX_Claimed, false},
+    {dispid::DeviceDescription, L"DeviceDescription", Property, 0, Text, PIDX_DeviceDescription, false},
+    {dispid::FreezeEvents, L"FreezeEvents", Property, 0, Bool, PIDX_FreezeEvents, true},
+    {dispid::DeviceEnabled, L"DeviceEnabled", Property, 0, Bool, PIDX_DeviceEnabled, true},
+    {dispid::DeviceName, L"DeviceName", Property, 0, Text, PIDX_DeviceName, false},
+    {dispid::OpenResult, L"OpenResult", Property, 0, Long, 0, false},
+    {dispid::ServiceObjectDescription, L"ServiceObjectDescription", Property, 0, Text,
+     PIDX_ServiceObjectDescription, false},
+    {dispid::ServiceObjectVersion, L"ServiceObjectVersion", Property, 0, Long, PIDX_ServiceObjectVersion,
+     false},
+    {dispid::ResultCode, L"ResultCode", Property, 0, Long, 0, false},
+    {dispid::ResultCodeExtended, L"ResultCodeExtended", Property, 0, Long, 0, false},
+    {dispid::State, L"State", Property, 0, Long, 0, false},
+    {dispid::CapStatus, L"CapStatus", Property, 0, Bool, PIDXCash_CapStatus, false},
+    {dispid::DrawerOpened, L"DrawerOpened", Property, 0, Bool, PIDXCash_DrawerOpened, false},
+    {dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
+     PIDXCash_CapStatusMultiDrawerDetect, false},
+    // Methods, each answering its result code.
+    {dispid::CheckHealth, L"CheckHealth", Method, 1, Long, 0, false},
+    {dispid::DirectIO, L"DirectIO", Method, 3, Long, 0, false},
+    {dispid::ClaimDevice, L"ClaimDevice", Method, 1, Long, 0, false},
+    {dispid::ResetStatistics, L"ResetStatistics", Method, 1, Long, 0, false},
+    {dispid::Close, L"Close", Method, 0, Long, 0, false},
+    {dispid::Claim, L"Claim", Method, 1, Long, 0, false},
+    {dispid::Open, L"Open", Method, 1, Long, 0, false},
+    {dispid::ReleaseDevice, L"ReleaseDevice", Method, 0, Long, 0, false},
+    {dispid::UpdateStatistics, L"UpdateStatistics", Method, 1, Long, 0, false},
+    {dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", Method, 2, Long, 0, false},
+    {dispid::UpdateFirmware, L"UpdateFirmware", Method, 1, Long, 0, false},
+    {dispid::OpenDrawer, L"OpenDrawer", Method, 0, Long, 0, false},
+    {dispid::WaitForDrawerClose, L"WaitForDrawerClose", Method, 4, Long, 0, false},
+    {dispid::RetrieveStatistics, L"RetrieveStatistics", Method, 1, Long, 0, false},
 };
 
-const Member kMembers[] = {
-    {dispid::CheckHealthText, L"CheckHealthText", Kind::Property, 0, false},
-    {dispid::FreezeEvents, L"FreezeEvents", Kind::Property, 0, true},
-    {dispid::DeviceEnabled, L"DeviceEnabled", Kind::Property, 0, true},
-    {dispid::ResultCode, L"ResultCode", Kind::Property, 0, false},
-    {dispid::ResultCodeExtended, L"ResultCodeExtended", Kind::Property, 0, false},
-    {dispid::State, L"State", Kind::Property, 0, false},
-    {dispid::DrawerOpened, L"DrawerOpened", Kind::Property, 0, false},
-    {dispid::CheckHealth, L"CheckHealth", Kind::Method, 1, false},
-    {dispid::DirectIO, L"DirectIO", Kind::Method, 3, false},
-    {dispid::Close, L"Close", Kind::Method, 0, false},
-    {dispid::Claim, L"Claim", Kind::Method, 1, false},
-    {dispid::Open, L"Open", Kind::Method, 1, false},
-    {dispid::ReleaseDevice, L"ReleaseDevice", Kind::Method, 0, false},
-    {dispid::OpenDrawer, L"OpenDrawer", Kind::Method, 0, false},
-    {dispid::WaitForDrawerClose, L"WaitForDrawerClose", Kind::Method, 4, false},
-    {dispid::RetrieveStatistics, L"RetrieveStatistics", Kind::Method, 1, false},
-};
-
-const Member* FindMember(DISPID id) {
-    for (const Member& m : kMembers) {
+const ControlMember* FindMember(DISPID id) {
+    for (const ControlMember& m : kMembers) {
         if (m.id == id) {
             return &m;
         }
@@ -55,21 +82,41 @@ bool IsPropertyPut(WORD flags, const DISPPARAMS& params) {
            params.rgdispidNamedArgs != nullptr && params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
 }
 
+// The methods whose first argument is a text.
+bool TakesText(DISPID id) {
+    return id == dispid::Open || id == dispid::ResetStatistics || id == dispid::UpdateStatistics ||
+           id == dispid::UpdateFirmware || id == dispid::CompareFirmwareVersion;
+}
+
 } // namespace
+
+std::span<const ControlMember> ControlMembers() {
+    return kMembers;
+}
 
 HRESULT CCashDrawerControl::GetTypeInfoCount(UINT* pctinfo) {
     if (pctinfo == nullptr) {
         return E_POINTER;
     }
-    *pctinfo = 0;
+    ComPtr<ITypeInfo> info;
+    *pctinfo =
+        !TestBuildHides("typeinfo") && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
     return S_OK;
 }
 
 HRESULT CCashDrawerControl::GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo != nullptr) {
-        *ppTInfo = nullptr;
+    if (ppTInfo == nullptr) {
+        return E_POINTER;
     }
-    return index != 0 ? DISP_E_BADINDEX : E_NOTIMPL;
+    *ppTInfo = nullptr;
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    // No type library to be had here: as GetTypeInfoCount said.
+    if (TestBuildHides("typeinfo") || FAILED(TypeInfoOf(IID_ICashDrawerControl, ppTInfo))) {
+        return E_NOTIMPL;
+    }
+    return S_OK;
 }
 
 HRESULT CCashDrawerControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -81,7 +128,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     if (!IsEqualIID(riid, IID_NULL)) {
         return DISP_E_UNKNOWNINTERFACE;
     }
-    const Member* member = FindMember(id);
+    const ControlMember* member = FindMember(id);
     if (member == nullptr) {
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -106,17 +153,19 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     HRESULT hr = S_OK;
     try {
-        if (member->kind == Kind::Property) {
+        if (member->kind == MemberKind::Property) {
             if (IsPropertyPut(flags, p)) {
+                long value = 0;
                 bool on = false;
                 if (!member->writable) {
                     hr = DISP_E_MEMBERNOTFOUND;
-                } else if (FAILED(hr = ToBool(p.rgvarg[0], on))) {
+                } else if (FAILED(hr = member->type == ValueType::Bool ? ToBool(p.rgvarg[0], on)
+                                                                       : ToLong(p.rgvarg[0], value))) {
                     hr = failArg(0, hr);
-                } else if (id == dispid::DeviceEnabled) {
-                    SetDeviceEnabled(on);
+                } else if (id == dispid::BinaryConversion) {
+                    SetBinaryConversion(value);
                 } else {
-                    SetFreezeEvents(on);
+                    SetServiceNumber(member->pidx, member->type == ValueType::Bool ? (on ? 1 : 0) : value);
                 }
             } else if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) {
                 hr = DISP_E_MEMBERNOTFOUND;
@@ -124,15 +173,6 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 hr = DISP_E_BADPARAMCOUNT;
             } else {
                 switch (id) {
-                case dispid::CheckHealthText:
-                    SetText(result, GetCheckHealthText());
-                    break;
-                case dispid::FreezeEvents:
-                    SetBool(result, GetFreezeEvents());
-                    break;
-                case dispid::DeviceEnabled:
-                    SetBool(result, GetDeviceEnabled());
-                    break;
                 case dispid::ResultCode:
                     SetLong(result, ResultCode());
                     break;
@@ -142,11 +182,26 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 case dispid::State:
                     SetLong(result, GetState());
                     break;
-                case dispid::DrawerOpened:
-                    SetBool(result, GetDrawerOpened());
+                case dispid::OpenResult:
+                    SetLong(result, OpenResult());
+                    break;
+                case dispid::BinaryConversion:
+                    SetLong(result, BinaryConversion());
+                    break;
+                case dispid::ControlObjectVersion:
+                    SetLong(result, kControlObjectVersion);
+                    break;
+                case dispid::ControlObjectDescription:
+                    SetText(result, Bstr(kControlObjectDescription).release());
                     break;
                 default:
-                    hr = DISP_E_MEMBERNOTFOUND;
+                    if (member->type == ValueType::Text) {
+                        SetText(result, ReadText(member->pidx));
+                    } else if (member->type == ValueType::Bool) {
+                        SetBool(result, ReadNumber(member->pidx) != 0);
+                    } else {
+                        SetLong(result, ReadNumber(member->pidx));
+                    }
                 }
             }
         } else if ((flags & DISPATCH_METHOD) == 0) {
@@ -161,14 +216,13 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
             TextByRef textOut;
             std::wstring text;
             // Convert first: a bad argument must not reach the device.
-            switch (id) {
-            case dispid::Open:
-                hr = ToText(ArgAt(p, 0), text);
-                if (FAILED(hr)) {
+            if (TakesText(id)) {
+                if (FAILED(hr = ToText(ArgAt(p, 0), text))) {
                     hr = failArg(0, hr);
+                } else if (id == dispid::CompareFirmwareVersion && FAILED(hr = data.Bind(ArgAt(p, 1)))) {
+                    hr = failArg(1, hr);
                 }
-                break;
-            case dispid::DirectIO:
+            } else if (id == dispid::DirectIO) {
                 if (FAILED(hr = ToLong(ArgAt(p, 0), a[0]))) {
                     hr = failArg(0, hr);
                 } else if (FAILED(hr = data.Bind(ArgAt(p, 1)))) {
@@ -176,13 +230,11 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 } else if (FAILED(hr = textOut.Bind(ArgAt(p, 2)))) {
                     hr = failArg(2, hr);
                 }
-                break;
-            case dispid::RetrieveStatistics:
+            } else if (id == dispid::RetrieveStatistics) {
                 if (FAILED(hr = textOut.Bind(ArgAt(p, 0)))) {
                     hr = failArg(0, hr);
                 }
-                break;
-            default:
+            } else {
                 for (UINT i = 0; i < member->argCount && SUCCEEDED(hr); ++i) {
                     if (FAILED(hr = ToLong(ArgAt(p, i), a[i]))) {
                         hr = failArg(i, hr);
@@ -190,6 +242,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 }
             }
             if (SUCCEEDED(hr)) {
+                Bstr textArg(text);
                 long code = 0;
                 switch (id) {
                 case dispid::Open:
@@ -199,6 +252,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                     code = Close();
                     break;
                 case dispid::Claim:
+                case dispid::ClaimDevice:
                     code = Claim(a[0]);
                     break;
                 case dispid::ReleaseDevice:
@@ -218,6 +272,18 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                     break;
                 case dispid::RetrieveStatistics:
                     code = RetrieveStatistics(textOut.get());
+                    break;
+                case dispid::ResetStatistics:
+                    code = ResetStatistics(textArg.get());
+                    break;
+                case dispid::UpdateStatistics:
+                    code = UpdateStatistics(textArg.get());
+                    break;
+                case dispid::CompareFirmwareVersion:
+                    code = CompareFirmwareVersion(textArg.get(), data.get());
+                    break;
+                case dispid::UpdateFirmware:
+                    code = UpdateFirmware(textArg.get());
                     break;
                 default:
                     break;

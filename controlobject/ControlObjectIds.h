@@ -1,9 +1,10 @@
 #pragma once
 // Our OPOS CashDrawer Control Object: a small in-process COM server that a
 // POS application creates by the ProgID "OPOS.CashDrawer" and drives through
-// IDispatch. It finds the logical device in the registry, creates the
-// device's service object from the ProgID the device key names, and forwards
-// the application's calls to it.
+// IDispatch or the dual interface ICashDrawerControl of its type library. It
+// finds the logical device in the registry, creates the device's service
+// object from the ProgID the device key names, and forwards the application's
+// calls to it. Identifiers only: no thread touches anything here.
 //
 // Choices where the standard Control Object's behaviour is not fixed:
 // - Open(name): `name` is a key under the class key
@@ -14,32 +15,62 @@
 //   104 (OPOS_E_NOSERVICE). The service gets OpenService
 //   ("CashDrawer", <device key name>, <our callback IDispatch>); a non-zero
 //   answer is returned and the service released. Open while open: 106.
+//   The service's version is not checked at Open; ServiceObjectVersion
+//   reads it.
+// - OpenResult holds the outcome of the last Open: 0 when it opened; 301
+//   already open; 302 no such device; 303 no usable ProgID; 304 the service
+//   could not be created; 305 it lacks OpenService; and when OpenService
+//   refused: its own answer when that is one of the service's open results
+//   (401-499, Open then answers 104), otherwise 306. 0 before any Open.
 // - The service's members are bound by name when it is opened; a member the
 //   service lacks, or a call that fails as a COM call, answers 104.
 // - Every method and property write while closed answers 101 (OPOS_E_CLOSED).
 // - ResultCode is the code of the last method or property write, kept here:
 //   the service clears its own ResultCode when it is read. Property reads do
-//   not change it. ResultCodeExtended is read from the service only when
-//   ResultCode is 114 (OPOS_E_EXTENDED); otherwise it is 0.
-// - While closed, State reads 1 (OPOS_S_CLOSED), the boolean properties read
-//   false and CheckHealthText reads an empty text.
+//   not change it. Before any call it is 101: the object starts closed.
+//   ResultCodeExtended is read from the service only when ResultCode is 114
+//   (OPOS_E_EXTENDED); otherwise it is 0.
+// - Readable at any time, from the Control Object itself: State (1,
+//   OPOS_S_CLOSED, while closed), ResultCode, ResultCodeExtended, OpenResult,
+//   ControlObjectDescription, ControlObjectVersion (kControlObjectVersion)
+//   and BinaryConversion. Every other property belongs to the open service
+//   and is read from it through GetPropertyNumber/GetPropertyString by its
+//   property index; while closed (the standard leaves them uninitialised)
+//   numbers read 0, booleans false and texts an empty text. A read that
+//   fails as a call answers the same.
+// - BinaryConversion is kept here: 0 (none) at every Open, 0-2 may be
+//   written while open (another value: 106). A cash drawer carries no binary
+//   text (DirectIO's text is never converted), so it converts nothing.
+// - Claim is ClaimDevice under its older name; both reach the service's
+//   Claim. PowerNotify, DeviceEnabled and FreezeEvents are written with
+//   SetPropertyNumber; the service decides whether the value is allowed.
 // - Close always releases the service, whatever its Close answered, and
 //   returns that answer. A Close made from inside one of the service's calls
 //   (an event handler, or the message pump of a waiting Claim) releases the
 //   service only once that call has returned.
-// - Callbacks: "SOStatusUpdate"(Data) fires StatusUpdateEvent(Data) to every
-//   connected sink, on the thread the service calls from (the application's).
-//   "SODirectIO" is answered and ignored: no DirectIOEvent is offered.
-//   Other callback names are unknown.
-// - Events go through one connection point for DIID_CashDrawerControlEvents.
-//   A sink must answer that IID or IDispatch. Enumerating connection points
-//   or connections is not supported (E_NOTIMPL).
+// - Callbacks from the service, on the thread it calls from (the
+//   application's): "SOStatusUpdate"(Data) fires StatusUpdateEvent(Data) and
+//   "SODirectIO"(EventNumber, pData, pString) fires DirectIOEvent with
+//   references to the service's data and text, to every connected sink in
+//   turn; what the sinks leave there goes back to the service.
+//   "SOProcessID" answers this process's id. "SOData", "SOError",
+//   "SOOutputComplete" and "SOOutputCompleteEvent" (events a cash drawer
+//   never has) are answered S_OK and fire nothing. Other names are unknown.
+// - Events go through one connection point for DIID_CashDrawerControlEvents,
+//   the coclass's default source. A sink must answer that IID or IDispatch.
+//   Enumerators of connection points and connections are snapshots taken
+//   when they are made.
 // - By-reference arguments (DirectIO's pData and pString, RetrieveStatistics'
-//   buffer) take whatever a script or compiled client passes for them: any
-//   number for a long, anything convertible to text for a BSTR, typed or in a
-//   VARIANT (DispatchArgs.h). A null reference answers E_POINTER.
-// - No type library: GetTypeInfoCount answers 0. Names resolve from the
-//   table below, case-insensitively.
+//   buffer, CompareFirmwareVersion's result) take whatever a script or
+//   compiled client passes for them: any number for a long, anything
+//   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
+//   A null reference answers E_POINTER.
+// - The type library (module/OPOSCashDrawer.idl, TYPELIB 1 of the DLL)
+//   describes the dual interface and the events. Names resolve from the
+//   dispatch table (ControlDispatch.cpp), case-insensitively, member names
+//   only; the vtable goes through the same table. Where no type library can
+//   be loaded (the object linked into another program), GetTypeInfoCount
+//   answers 0.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -47,30 +78,75 @@ namespace vtx::co {
 
 inline constexpr wchar_t kProgId[] = L"OPOS.CashDrawer";
 inline constexpr wchar_t kDescription[] = L"OPOS CashDrawer Control Object";
+// What ControlObjectDescription answers.
+inline constexpr wchar_t kControlObjectDescription[] = L"OPOS CashDrawer Control Object, Veltrix Works";
+// The standard's release this object implements (1.11), as versions are
+// encoded: major * 1000000 + minor * 1000 + build.
+inline constexpr long kControlObjectVersion = 1011000;
 
 // {A9B892A3-3202-4897-B03D-87D592FD725F}
 inline constexpr CLSID CLSID_CashDrawerControl = {
     0xA9B892A3, 0x3202, 0x4897, {0xB0, 0x3D, 0x87, 0xD5, 0x92, 0xFD, 0x72, 0x5F}};
+// {054F8432-3CA3-4188-A11C-7D59D06BBF4F}: the type library, version 1.0.
+inline constexpr GUID LIBID_CashDrawerControl = {
+    0x054F8432, 0x3CA3, 0x4188, {0xA1, 0x1C, 0x7D, 0x59, 0xD0, 0x6B, 0xBF, 0x4F}};
+inline constexpr WORD kTypeLibMajor = 1;
+inline constexpr WORD kTypeLibMinor = 0;
+// {51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}: the dual interface.
+inline constexpr IID IID_ICashDrawerControl = {
+    0x51D76B0B, 0xCAF8, 0x4D49, {0xB2, 0xD6, 0x67, 0xA5, 0xEB, 0x09, 0x6B, 0xEB}};
+#ifndef VTX_CO_TEST_VARIANT
 // {EEEEC9CE-47A6-400F-96D4-D5622538D98B}: the outgoing (event) dispinterface.
 inline constexpr IID DIID_CashDrawerControlEvents = {
     0xEEEEC9CE, 0x47A6, 0x400F, {0x96, 0xD4, 0xD5, 0x62, 0x25, 0x38, 0xD9, 0x8B}};
+#else
+// The test build stands for another maker's Control Object: its events have
+// another IID and other DISPIDs (as in module/OPOSCashDrawer.idl).
+inline constexpr IID DIID_CashDrawerControlEvents = {
+    0x15023A9E, 0xAA75, 0x4DF1, {0xA6, 0x6D, 0xB7, 0xBA, 0xE8, 0x0A, 0x7B, 0x6C}};
+#endif
 
-// Members of the Control Object's dispatch interface.
+// Members of the Control Object's dispatch interface: properties low,
+// common methods in the 30s and 40s, the cash drawer's own from 50.
 namespace dispid {
-inline constexpr DISPID CheckHealthText = 13;    // property get: BSTR
-inline constexpr DISPID FreezeEvents = 16;       // property get/put: VARIANT_BOOL
-inline constexpr DISPID DeviceEnabled = 17;      // property get/put: VARIANT_BOOL
-inline constexpr DISPID ResultCode = 22;         // property get: long
-inline constexpr DISPID ResultCodeExtended = 23; // property get: long
-inline constexpr DISPID State = 24;              // property get: long
-inline constexpr DISPID CheckHealth = 31;        // long CheckHealth(long Level)
-inline constexpr DISPID DirectIO = 32;           // long DirectIO(long Command, long* pData, BSTR* pString)
-inline constexpr DISPID Close = 35;              // long Close()
-inline constexpr DISPID Claim = 36;              // long Claim(long Timeout)
-inline constexpr DISPID Open = 37;               // long Open(BSTR DeviceName)
-inline constexpr DISPID ReleaseDevice = 38;      // long ReleaseDevice()
-inline constexpr DISPID DrawerOpened = 51;       // property get: VARIANT_BOOL
-inline constexpr DISPID OpenDrawer = 60;         // long OpenDrawer()
+inline constexpr DISPID BinaryConversion = 1;          // property get/put: long
+inline constexpr DISPID CapPowerReporting = 2;         // property get: long
+inline constexpr DISPID PowerNotify = 3;               // property get/put: long
+inline constexpr DISPID PowerState = 4;                // property get: long
+inline constexpr DISPID CapStatisticsReporting = 5;    // property get: VARIANT_BOOL
+inline constexpr DISPID CapUpdateStatistics = 6;       // property get: VARIANT_BOOL
+inline constexpr DISPID CapCompareFirmwareVersion = 7; // property get: VARIANT_BOOL
+inline constexpr DISPID CapUpdateFirmware = 8;         // property get: VARIANT_BOOL
+inline constexpr DISPID ControlObjectDescription = 11; // property get: BSTR
+inline constexpr DISPID ControlObjectVersion = 12;     // property get: long
+inline constexpr DISPID CheckHealthText = 13;          // property get: BSTR
+inline constexpr DISPID Claimed = 14;                  // property get: VARIANT_BOOL
+inline constexpr DISPID DeviceDescription = 15;        // property get: BSTR
+inline constexpr DISPID FreezeEvents = 16;             // property get/put: VARIANT_BOOL
+inline constexpr DISPID DeviceEnabled = 17;            // property get/put: VARIANT_BOOL
+inline constexpr DISPID DeviceName = 18;               // property get: BSTR
+inline constexpr DISPID OpenResult = 19;               // property get: long
+inline constexpr DISPID ServiceObjectDescription = 20; // property get: BSTR
+inline constexpr DISPID ServiceObjectVersion = 21;     // property get: long
+inline constexpr DISPID ResultCode = 22;               // property get: long
+inline constexpr DISPID ResultCodeExtended = 23;       // property get: long
+inline constexpr DISPID State = 24;                    // property get: long
+inline constexpr DISPID CheckHealth = 31;              // long CheckHealth(long Level)
+inline constexpr DISPID DirectIO = 32;         // long DirectIO(long Command, long* pData, BSTR* pString)
+inline constexpr DISPID ClaimDevice = 33;      // long ClaimDevice(long Timeout)
+inline constexpr DISPID ResetStatistics = 34;  // long ResetStatistics(BSTR StatisticsBuffer)
+inline constexpr DISPID Close = 35;            // long Close()
+inline constexpr DISPID Claim = 36;            // long Claim(long Timeout)
+inline constexpr DISPID Open = 37;             // long Open(BSTR DeviceName)
+inline constexpr DISPID ReleaseDevice = 38;    // long ReleaseDevice()
+inline constexpr DISPID UpdateStatistics = 39; // long UpdateStatistics(BSTR StatisticsBuffer)
+// long CompareFirmwareVersion(BSTR FirmwareFileName, long* pResult)
+inline constexpr DISPID CompareFirmwareVersion = 40;
+inline constexpr DISPID UpdateFirmware = 41;             // long UpdateFirmware(BSTR FirmwareFileName)
+inline constexpr DISPID CapStatus = 50;                  // property get: VARIANT_BOOL
+inline constexpr DISPID DrawerOpened = 51;               // property get: VARIANT_BOOL
+inline constexpr DISPID CapStatusMultiDrawerDetect = 52; // property get: VARIANT_BOOL
+inline constexpr DISPID OpenDrawer = 60;                 // long OpenDrawer()
 // long WaitForDrawerClose(long BeepTimeout, long BeepFrequency, long BeepDuration, long BeepDelay)
 inline constexpr DISPID WaitForDrawerClose = 61;
 inline constexpr DISPID RetrieveStatistics = 62; // long RetrieveStatistics(BSTR* pStatisticsBuffer)
@@ -78,13 +154,24 @@ inline constexpr DISPID RetrieveStatistics = 62; // long RetrieveStatistics(BSTR
 
 // Members of DIID_CashDrawerControlEvents.
 namespace event_dispid {
+#ifndef VTX_CO_TEST_VARIANT
+inline constexpr DISPID DirectIOEvent = 2; // void DirectIOEvent(long EventNumber, long* pData, BSTR* pString)
 inline constexpr DISPID StatusUpdateEvent = 5; // void StatusUpdateEvent(long Data)
+#else
+inline constexpr DISPID DirectIOEvent = 12;
+inline constexpr DISPID StatusUpdateEvent = 15;
+#endif
 } // namespace event_dispid
 
 // Members of the callback IDispatch handed to the service's OpenService.
 namespace callback_dispid {
 inline constexpr DISPID SODirectIO = 1;
 inline constexpr DISPID SOStatusUpdate = 2;
+inline constexpr DISPID SOData = 3;
+inline constexpr DISPID SOError = 4;
+inline constexpr DISPID SOOutputComplete = 5;
+inline constexpr DISPID SOProcessID = 6;
+inline constexpr DISPID SOOutputCompleteEvent = 7;
 } // namespace callback_dispid
 
 } // namespace vtx::co

@@ -1,4 +1,5 @@
-// The OPOS members of the Control Object, forwarded to the service object.
+// The OPOS members of the Control Object, forwarded to the service object or
+// answered here. On the Control Object's thread, as every call to it.
 #include "CashDrawerControl.h"
 
 #include "DeviceLookup.h"
@@ -51,34 +52,58 @@ long CCashDrawerControl::ForwardVoid(ServiceMember member, std::initializer_list
 
 long CCashDrawerControl::Open(const std::wstring& deviceName) {
     if (IsOpen()) {
+        m_openResult = OPOS_OR_ALREADYOPEN;
         return Store(OPOS_E_ILLEGAL);
     }
+    long code = OpenService(deviceName);
+    if (code == OPOS_SUCCESS) {
+        m_openResult = OPOS_SUCCESS;
+        m_binaryConversion = OPOS_BC_NONE;
+    } else if (IsOpen()) {
+        // OpenService refused: the service may have told why.
+        const bool itsOwnReason = code >= OPOS_ORS_NOPORT && code <= OPOS_ORS_LAST;
+        m_openResult = itsOwnReason ? code : OPOS_OR_FAILEDOPEN;
+        if (itsOwnReason) {
+            Store(OPOS_E_NOSERVICE);
+        }
+        ReleaseService();
+    }
+    return m_resultCode;
+}
+
+long CCashDrawerControl::OpenService(const std::wstring& deviceName) {
     DeviceEntry device;
     switch (FindDevice(deviceName, device)) {
     case LookupResult::NoDevice:
+        m_openResult = OPOS_OR_REGBADNAME;
         return Store(OPOS_E_NOEXIST);
     case LookupResult::NoService:
+        m_openResult = OPOS_OR_REGPROGID;
         return Store(OPOS_E_NOSERVICE);
     case LookupResult::Found:
         break;
     }
     CLSID clsid;
-    ComPtr<IDispatch> service;
-    if (FAILED(CLSIDFromProgID(device.progId.c_str(), &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, service.put_void()))) {
+    if (FAILED(CLSIDFromProgID(device.progId.c_str(), &clsid))) {
+        m_openResult = OPOS_OR_REGPROGID;
         return Store(OPOS_E_NOSERVICE);
     }
-    m_service = CServiceLink(std::move(service));
+    ComPtr<IDispatch> service;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, service.put_void()))) {
+        m_openResult = OPOS_OR_CREATE;
+        return Store(OPOS_E_NOSERVICE);
+    }
+    CServiceLink link(std::move(service));
+    if (!link.Has(ServiceMember::OpenService)) {
+        m_openResult = OPOS_OR_BADIF;
+        return Store(OPOS_E_NOSERVICE);
+    }
+    m_service = std::move(link);
 
     Bstr deviceClass(L"CashDrawer");
     Bstr deviceKey(device.deviceKey);
-    long code =
-        ForwardLong(ServiceMember::OpenService,
-                    {TextValue(deviceClass.get()), TextValue(deviceKey.get()), DispatchValue(&m_callbacks)});
-    if (code != OPOS_SUCCESS) {
-        ReleaseService();
-    }
-    return code;
+    return ForwardLong(ServiceMember::OpenService, {TextValue(deviceClass.get()), TextValue(deviceKey.get()),
+                                                    DispatchValue(&m_callbacks)});
 }
 
 long CCashDrawerControl::Close() {
@@ -125,31 +150,45 @@ long CCashDrawerControl::WaitForDrawerClose(long beepTimeout, long beepFrequency
                                                            LongValue(beepDuration), LongValue(beepDelay)});
 }
 
-long CCashDrawerControl::SetDeviceEnabled(bool enabled) {
-    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(PIDX_DeviceEnabled), LongValue(enabled)});
+long CCashDrawerControl::ResetStatistics(BSTR statisticsBuffer) {
+    return ForwardLong(ServiceMember::ResetStatistics, {TextValue(statisticsBuffer)});
 }
 
-long CCashDrawerControl::SetFreezeEvents(bool freeze) {
-    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(PIDX_FreezeEvents), LongValue(freeze)});
+long CCashDrawerControl::UpdateStatistics(BSTR statisticsBuffer) {
+    return ForwardLong(ServiceMember::UpdateStatistics, {TextValue(statisticsBuffer)});
 }
 
-bool CCashDrawerControl::ReadFlag(long pidx) {
+long CCashDrawerControl::CompareFirmwareVersion(BSTR firmwareFileName, long* pResult) {
+    return ForwardLong(ServiceMember::CompareFirmwareVersion,
+                       {TextValue(firmwareFileName), LongRefValue(pResult)});
+}
+
+long CCashDrawerControl::UpdateFirmware(BSTR firmwareFileName) {
+    return ForwardLong(ServiceMember::UpdateFirmware, {TextValue(firmwareFileName)});
+}
+
+long CCashDrawerControl::SetServiceNumber(long pidx, long value) {
+    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(pidx), LongValue(value)});
+}
+
+long CCashDrawerControl::SetBinaryConversion(long value) {
     if (!IsOpen()) {
-        return false;
+        return Store(OPOS_E_CLOSED);
+    }
+    if (value < OPOS_BC_NONE || value > OPOS_BC_DECIMAL) {
+        return Store(OPOS_E_ILLEGAL);
+    }
+    m_binaryConversion = value;
+    return Store(OPOS_SUCCESS);
+}
+
+long CCashDrawerControl::ReadNumber(long pidx) {
+    if (!IsOpen()) {
+        return 0;
     }
     CallScope scope(*this, CallScope::Direction::IntoService);
     long value = 0;
-    return m_service.GetNumber(pidx, value) && value != 0;
-}
-
-bool CCashDrawerControl::GetDeviceEnabled() {
-    return ReadFlag(PIDX_DeviceEnabled);
-}
-bool CCashDrawerControl::GetFreezeEvents() {
-    return ReadFlag(PIDX_FreezeEvents);
-}
-bool CCashDrawerControl::GetDrawerOpened() {
-    return ReadFlag(PIDXCash_DrawerOpened);
+    return m_service.GetNumber(pidx, value) ? value : 0;
 }
 
 long CCashDrawerControl::GetState() {
@@ -162,11 +201,11 @@ long CCashDrawerControl::GetState() {
     return state;
 }
 
-BSTR CCashDrawerControl::GetCheckHealthText() {
+BSTR CCashDrawerControl::ReadText(long pidx) {
     BSTR text = nullptr;
     if (IsOpen()) {
         CallScope scope(*this, CallScope::Direction::IntoService);
-        if (!m_service.GetText(PIDX_CheckHealthText, text)) {
+        if (!m_service.GetText(pidx, text)) {
             text = nullptr;
         }
     }

@@ -1,5 +1,5 @@
 #pragma once
-// OPOS values the Control Object answers with or passes on.
+// OPOS values the Control Object answers with or passes on. Constants only.
 
 namespace vtx::co::opos {
 
@@ -12,12 +12,40 @@ inline constexpr long OPOS_E_EXTENDED = 114;
 
 inline constexpr long OPOS_S_CLOSED = 1;
 
+// What OpenResult says of the last Open.
+inline constexpr long OPOS_OR_ALREADYOPEN = 301;
+inline constexpr long OPOS_OR_REGBADNAME = 302;
+inline constexpr long OPOS_OR_REGPROGID = 303;
+inline constexpr long OPOS_OR_CREATE = 304;
+inline constexpr long OPOS_OR_BADIF = 305;
+inline constexpr long OPOS_OR_FAILEDOPEN = 306;
+// The service's own reasons for refusing OpenService lie from here below 500.
+inline constexpr long OPOS_ORS_NOPORT = 401;
+inline constexpr long OPOS_ORS_LAST = 499;
+
+inline constexpr long OPOS_BC_NONE = 0;
+inline constexpr long OPOS_BC_DECIMAL = 2;
+
+inline constexpr long PIDX_Claimed = 1;
 inline constexpr long PIDX_DeviceEnabled = 3;
 inline constexpr long PIDX_FreezeEvents = 4;
 inline constexpr long PIDX_ResultCode = 6;
 inline constexpr long PIDX_ResultCodeExtended = 7;
+inline constexpr long PIDX_ServiceObjectVersion = 8;
 inline constexpr long PIDX_State = 9;
+inline constexpr long PIDX_PowerNotify = 13;
+inline constexpr long PIDX_PowerState = 14;
+inline constexpr long PIDX_CapPowerReporting = 501;
+inline constexpr long PIDX_CapStatisticsReporting = 502;
+inline constexpr long PIDX_CapUpdateStatistics = 503;
+inline constexpr long PIDX_CapCompareFirmwareVersion = 504;
+inline constexpr long PIDX_CapUpdateFirmware = 505;
 inline constexpr long PIDX_CheckHealthText = 1000001;
+inline constexpr long PIDX_DeviceDescription = 1000002;
+inline constexpr long PIDX_DeviceName = 1000003;
+inline constexpr long PIDX_ServiceObjectDescription = 1000004;
 inline constexpr long PIDXCash_DrawerOpened = 1001;
+inline constexpr long PIDXCash_CapStatus = 1501;
+inline constexpr long PIDXCash_CapStatusMultiDrawerDetect = 1502;
 
 } // namespace vtx::co::opos

@@ -1,7 +1,9 @@
 #pragma once
 // The IDispatch the Control Object hands to its service object's
-// OpenService: it answers "SODirectIO" and "SOStatusUpdate". The service
-// borrows it without a reference, so it lives as long as its Control Object.
+// OpenService: it answers the service's callbacks ("SOStatusUpdate",
+// "SODirectIO", "SOProcessID" and the events a cash drawer never has). The
+// service borrows it without a reference, so it lives as long as its Control
+// Object; it is called on the application's thread.
 #include <windows.h>
 #include <oaidl.h>
 

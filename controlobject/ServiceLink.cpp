@@ -1,3 +1,4 @@
+// Calls into the opened service object by the DISPIDs its names had at Open.
 #include "ServiceLink.h"
 
 #include "com/Variant.h"
@@ -20,6 +21,10 @@ const wchar_t* const kMemberNames[] = {
     L"GetPropertyString",
     L"OpenDrawer",
     L"WaitForDrawerClose",
+    L"ResetStatistics",
+    L"UpdateStatistics",
+    L"CompareFirmwareVersion",
+    L"UpdateFirmware",
 };
 static_assert(std::size(kMemberNames) == static_cast<size_t>(ServiceMember::Count));
 

@@ -1,6 +1,6 @@
 #pragma once
 // The opened service object, reached through its IDispatch with its members
-// bound by name when it was opened.
+// bound by name when it was opened. Used on the Control Object's thread only.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -24,6 +24,10 @@ enum class ServiceMember {
     GetPropertyString,
     OpenDrawer,
     WaitForDrawerClose,
+    ResetStatistics,
+    UpdateStatistics,
+    CompareFirmwareVersion,
+    UpdateFirmware,
     Count
 };
 
@@ -34,6 +38,8 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(m_service); }
     ComPtr<IDispatch> Detach();
+    // Whether the service answered the member's name.
+    bool Has(ServiceMember member) const { return m_ids[static_cast<int>(member)] != DISPID_UNKNOWN; }
 
     // Calls a member with its arguments in call order. A member the service
     // lacks gives DISP_E_MEMBERNOTFOUND.

@@ -1,6 +1,9 @@
+// The Control Object's connection point for its events: sinks advised, enumerated and
+// called. Used on the Control Object's thread only.
 #include "StatusEventPoint.h"
 
 #include "ControlObjectIds.h"
+#include "SnapshotEnum.h"
 
 #include <olectl.h>
 
@@ -75,13 +78,18 @@ HRESULT CStatusEventPoint::Unadvise(DWORD cookie) {
 }
 
 HRESULT CStatusEventPoint::EnumConnections(IEnumConnections** ppEnum) {
-    if (ppEnum != nullptr) {
-        *ppEnum = nullptr;
+    try {
+        CEnumConnections::Items items;
+        for (const Connection& c : m_connections) {
+            items.push_back({ComPtr<IUnknown>(c.sink.get()), c.cookie});
+        }
+        return CEnumConnections::Snapshot(std::move(items), ppEnum);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    return E_NOTIMPL;
 }
 
-void CStatusEventPoint::FireStatusUpdate(long data) {
+void CStatusEventPoint::Fire(DISPID id, VARIANT* args, UINT count) {
     // A sink may advise or unadvise from inside its handler.
     std::vector<ComPtr<IDispatch>> sinks;
     sinks.reserve(m_connections.size());
@@ -89,15 +97,32 @@ void CStatusEventPoint::FireStatusUpdate(long data) {
         sinks.push_back(c.sink);
     }
     for (const ComPtr<IDispatch>& sink : sinks) {
-        VARIANT arg;
-        VariantInit(&arg);
-        V_VT(&arg) = VT_I4;
-        V_I4(&arg) = data;
-        DISPPARAMS params{&arg, nullptr, 1, 0};
+        DISPPARAMS params{args, nullptr, count, 0};
         UINT argErr = 0;
-        sink->Invoke(event_dispid::StatusUpdateEvent, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                     nullptr, nullptr, &argErr);
+        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, &argErr);
     }
+}
+
+void CStatusEventPoint::FireStatusUpdate(long data) {
+    VARIANT arg;
+    VariantInit(&arg);
+    V_VT(&arg) = VT_I4;
+    V_I4(&arg) = data;
+    Fire(event_dispid::StatusUpdateEvent, &arg, 1);
+}
+
+void CStatusEventPoint::FireDirectIO(long eventNumber, long* pData, BSTR* pString) {
+    VARIANT args[3];
+    for (VARIANT& a : args) {
+        VariantInit(&a);
+    }
+    V_VT(&args[2]) = VT_I4;
+    V_I4(&args[2]) = eventNumber;
+    V_VT(&args[1]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[1]) = pData;
+    V_VT(&args[0]) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&args[0]) = pString;
+    Fire(event_dispid::DirectIOEvent, args, 3);
 }
 
 void CStatusEventPoint::DisconnectAll() {

@@ -1,6 +1,7 @@
 #pragma once
 // The connection point through which the application receives the Control
-// Object's events. Sinks are called on the thread that fires the event.
+// Object's events (StatusUpdateEvent and DirectIOEvent). Lives on the Control
+// Object's thread; sinks are called on the thread that fires the event.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -28,11 +29,17 @@ public:
 
     // Calls StatusUpdateEvent(data) on every sink connected when it starts.
     void FireStatusUpdate(long data);
+    // Calls DirectIOEvent(eventNumber, pData, pString) on every sink connected
+    // when it starts, in turn: each sees what the one before left there.
+    void FireDirectIO(long eventNumber, long* pData, BSTR* pString);
     // Drops every sink (the Control Object is going away).
     void DisconnectAll();
     size_t ConnectionCount() const { return m_connections.size(); }
 
 private:
+    // `args` last to first, as Invoke takes them.
+    void Fire(DISPID id, VARIANT* args, UINT count);
+
     struct Connection {
         DWORD cookie;
         ComPtr<IDispatch> sink;

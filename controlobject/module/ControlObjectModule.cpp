@@ -1,8 +1,11 @@
 // Exports of the Control Object's library: class object, unloading and
-// self-registration under the ProgID "OPOS.CashDrawer".
+// self-registration under the ProgID "OPOS.CashDrawer" with its type library.
+// Called by COM and regsvr32 on any thread; registration touches only the
+// registry.
 #include <windows.h>
 #include <olectl.h>
 
+#include "com/ComPtr.h"
 #include "com/EntryGuard.h"
 
 #include "ControlFactory.h"
@@ -10,6 +13,8 @@
 #include "ObjectCount.h"
 #include "win32/ModulePath.h"
 #include "win32/UniqueRegKey.h"
+
+#include <oleauto.h>
 
 #include <string>
 
@@ -42,10 +47,52 @@ bool DeleteTree(const std::wstring& path) {
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
+#ifdef _WIN64
+constexpr SYSKIND kPlatform = SYS_WIN64;
+constexpr wchar_t kPlatformName[] = L"win64";
+#else
+constexpr SYSKIND kPlatform = SYS_WIN32;
+constexpr wchar_t kPlatformName[] = L"win32";
+#endif
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// Registers the library embedded in this module (TYPELIB 1): the TypeLib key
+// and the Interface keys of the dual interface and the events.
+bool RegisterTypeLibrary(const std::wstring& path) {
+    ComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) {
+        return false;
+    }
+    std::wstring copy = path; // MinGW declares the path without const
+    return SUCCEEDED(RegisterTypeLib(library.get(), copy.data(), nullptr));
+}
+
+// This platform's registration of the library gone; one never made counts as
+// removed (UnRegisterTypeLib fails then).
+bool UnregisterTypeLibrary() {
+    const std::wstring platformKey = L"TypeLib\\" + GuidText(LIBID_CashDrawerControl) + L"\\" +
+                                     std::to_wstring(kTypeLibMajor) + L"." + std::to_wstring(kTypeLibMinor) +
+                                     L"\\0\\" + kPlatformName;
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, platformKey.c_str(), 0, KEY_READ, key.put()) ==
+        ERROR_FILE_NOT_FOUND) {
+        return true;
+    }
+    HRESULT hr =
+        UnRegisterTypeLib(LIBID_CashDrawerControl, kTypeLibMajor, kTypeLibMinor, LANG_NEUTRAL, kPlatform);
+    return SUCCEEDED(hr) || hr == TYPE_E_LIBNOTREGISTERED;
+}
+
 bool Unregister() {
+    const bool libraryGone = UnregisterTypeLibrary();
     const bool progIdGone = DeleteTree(kProgId);
     const bool classGone = DeleteTree(ClassKey());
-    return progIdGone && classGone;
+    return libraryGone && progIdGone && classGone;
 }
 
 } // namespace
@@ -89,11 +136,16 @@ static HRESULT DllRegisterServerBody() {
                          SetValue(classKey, nullptr, kDescription) &&
                          SetValue(classKey + L"\\ProgID", nullptr, kProgId) &&
                          SetValue(classKey + L"\\InprocServer32", nullptr, path) &&
-                         SetValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+                         SetValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+                         SetValue(classKey + L"\\TypeLib", nullptr, GuidText(LIBID_CashDrawerControl));
     if (!written) {
         // Half an entry would send COM to a class it cannot load properly.
         Unregister();
         return SELFREG_E_CLASS;
+    }
+    if (!RegisterTypeLibrary(path)) {
+        Unregister();
+        return SELFREG_E_TYPELIB;
     }
     return S_OK;
 }

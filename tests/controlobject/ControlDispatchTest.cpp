@@ -1,8 +1,11 @@
-// The Control Object's dispatch interface as Automation clients call it.
+// The Control Object's dispatch interface as Automation clients call it and its type library tells.
 #include "ControlFixture.h"
+#include "ControlMembers.h"
 #include "ServiceObject.h"
 
+#include <set>
 #include <string>
+#include <tuple>
 
 namespace vtx::test {
 namespace {
@@ -34,6 +37,29 @@ TEST_F(ControlDispatch, IdentifiersCompiledClientsHoldAreFixed) {
         {control.get(), L"OpenDrawer", 60},
         {control.get(), L"WaitForDrawerClose", 61},
         {control.get(), L"RetrieveStatistics", 62},
+        {control.get(), L"BinaryConversion", 1},
+        {control.get(), L"CapPowerReporting", 2},
+        {control.get(), L"PowerNotify", 3},
+        {control.get(), L"PowerState", 4},
+        {control.get(), L"CapStatisticsReporting", 5},
+        {control.get(), L"CapUpdateStatistics", 6},
+        {control.get(), L"CapCompareFirmwareVersion", 7},
+        {control.get(), L"CapUpdateFirmware", 8},
+        {control.get(), L"ControlObjectDescription", 11},
+        {control.get(), L"ControlObjectVersion", 12},
+        {control.get(), L"Claimed", 14},
+        {control.get(), L"DeviceDescription", 15},
+        {control.get(), L"DeviceName", 18},
+        {control.get(), L"OpenResult", 19},
+        {control.get(), L"ServiceObjectDescription", 20},
+        {control.get(), L"ServiceObjectVersion", 21},
+        {control.get(), L"ClaimDevice", 33},
+        {control.get(), L"ResetStatistics", 34},
+        {control.get(), L"UpdateStatistics", 39},
+        {control.get(), L"CompareFirmwareVersion", 40},
+        {control.get(), L"UpdateFirmware", 41},
+        {control.get(), L"CapStatus", 50},
+        {control.get(), L"CapStatusMultiDrawerDetect", 52},
         {service.get(), L"CheckHealth", 1},
         {service.get(), L"Claim", 2},
         {service.get(), L"Close", 3},
@@ -60,9 +86,12 @@ TEST_F(ControlDispatch, IdentifiersCompiledClientsHoldAreFixed) {
         EXPECT_EQ(id, expected) << name;
     }
     EXPECT_EQ(co::event_dispid::StatusUpdateEvent, 5);
+    EXPECT_EQ(co::event_dispid::DirectIOEvent, 2);
     const std::pair<const wchar_t*, GUID> guids[] = {
         {L"{A9B892A3-3202-4897-B03D-87D592FD725F}", co::CLSID_CashDrawerControl},
         {L"{EEEEC9CE-47A6-400F-96D4-D5622538D98B}", co::DIID_CashDrawerControlEvents},
+        {L"{51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}", co::IID_ICashDrawerControl},
+        {L"{054F8432-3CA3-4188-A11C-7D59D06BBF4F}", co::LIBID_CashDrawerControl},
     };
     for (const auto& [text, guid] : guids) {
         GUID literal{};
@@ -86,7 +115,64 @@ TEST_F(ControlDispatch, UnknownNamesAndParameterNamesAreRefused) {
 
     UINT count = 9;
     EXPECT_EQ(control->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, 1u);
+}
+
+// The type library (as the DLL embeds it) declares exactly the dispatch
+// table's members: names, DISPIDs, kinds and argument counts; and the events.
+TEST_F(ControlDispatch, TypeLibraryAgreesWithTheDispatchTableMemberByMember) {
+    ComPtr<IProvideClassInfo2> provider;
+    ASSERT_EQ(control->QueryInterface(IID_IProvideClassInfo2, provider.put_void()), S_OK);
+    GUID source{};
+    ASSERT_EQ(provider->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, co::DIID_CashDrawerControlEvents));
+    ComPtr<ITypeInfo> coclass, dual, fromObject, events;
+    ComPtr<ITypeLib> library;
+    UINT index = 0;
+    ASSERT_EQ(provider->GetClassInfo(coclass.put()), S_OK);
+    ASSERT_EQ(coclass->GetContainingTypeLib(library.put(), &index), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(co::IID_ICashDrawerControl, dual.put()), S_OK);
+    ASSERT_EQ(control->GetTypeInfo(0, 0, fromObject.put()), S_OK);
+    EXPECT_EQ(fromObject.get(), dual.get());
+    ASSERT_EQ(library->GetTypeInfoOfGuid(source, events.put()), S_OK);
+
+    using Shape = std::tuple<DISPID, int, int>; // DISPID, invoke kind, arguments
+    std::set<Shape> fromTable, fromLibrary;
+    for (const co::ControlMember& m : co::ControlMembers()) {
+        LPOLESTR name = const_cast<LPOLESTR>(m.name);
+        MEMBERID id = DISPID_UNKNOWN;
+        EXPECT_EQ(dual->GetIDsOfNames(&name, 1, &id), S_OK) << m.name;
+        EXPECT_EQ(id, m.id) << m.name;
+        const bool property = m.kind == co::MemberKind::Property;
+        fromTable.insert({m.id, property ? INVOKE_PROPERTYGET : INVOKE_FUNC, static_cast<int>(m.argCount)});
+        if (m.writable) {
+            fromTable.insert({m.id, INVOKE_PROPERTYPUT, 1});
+        }
+    }
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(dual->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+    EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FDUAL, 0);
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        ASSERT_EQ(dual->GetFuncDesc(i, &f), S_OK);
+        if ((f->memid & 0x60000000) == 0) { // IUnknown's and IDispatch's own aside
+            fromLibrary.insert({f->memid, f->invkind, f->cParams});
+        }
+        dual->ReleaseFuncDesc(f);
+    }
+    dual->ReleaseTypeAttr(attr);
+    EXPECT_EQ(fromLibrary, fromTable);
+
+    const std::pair<const wchar_t*, DISPID> eventIds[] = {
+        {L"StatusUpdateEvent", co::event_dispid::StatusUpdateEvent},
+        {L"DirectIOEvent", co::event_dispid::DirectIOEvent}};
+    for (const auto& [name, expected] : eventIds) {
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        MEMBERID id = DISPID_UNKNOWN;
+        EXPECT_EQ(events->GetIDsOfNames(&n, 1, &id), S_OK) << name;
+        EXPECT_EQ(id, expected) << name;
+    }
 }
 
 TEST_F(ControlDispatch, ArgumentsAreConvertedAsAutomationDoes) {

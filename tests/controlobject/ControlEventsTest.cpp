@@ -1,9 +1,12 @@
-// Status updates from the service to the application's sinks, through the
-// Control Object's connection point.
+// Status updates and DirectIO from the service to the application's sinks,
+// through the Control Object's connection point, which enumerates.
 #include "ControlFixture.h"
 #include "MessagePump.h"
 
 #include <olectl.h>
+
+#include <utility>
+#include <vector>
 
 namespace vtx::test {
 namespace {
@@ -102,37 +105,86 @@ TEST_F(ControlEvents, ConnectionPointRefusesWhatIsNoDispatchAndOtherInterfaces) 
     EXPECT_EQ(none, nullptr);
 }
 
-TEST_F(ControlEvents, CallbacksAnswerTheTwoServiceNamesOnly) {
-    IDispatch* callbacks = script->callbacks;
-    auto lookup = [callbacks](const wchar_t* name, DISPID& id) {
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        return callbacks->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_SYSTEM_DEFAULT, &id);
-    };
-    DISPID directIO = DISPID_UNKNOWN;
-    DISPID statusUpdate = DISPID_UNKNOWN;
-    DISPID other = 0;
-    EXPECT_EQ(lookup(L"SODirectIO", directIO), S_OK);
-    EXPECT_EQ(lookup(L"sostatusupdate", statusUpdate), S_OK);
-    EXPECT_NE(directIO, statusUpdate);
-    EXPECT_EQ(lookup(L"SOData", other), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(other, DISPID_UNKNOWN);
-
-    // SODirectIO is taken and goes nowhere.
+TEST_F(ControlEvents, CallbacksAnswerTheServiceNamesOnly) {
     ComPtr<RecordingSink> sink = RecordingSink::New();
     Connect(sink.get());
-    long data = 0;
-    BSTR text = nullptr;
-    VARIANT dataRef;
-    VariantInit(&dataRef);
+    // Events a cash drawer never has are taken and go nowhere; SOProcessID answers.
+    const std::pair<const wchar_t*, std::vector<VARIANT>> harmless[] = {
+        {L"SOData", {Long(1)}},
+        {L"soerror", {Long(111), Long(0), Long(1), Long(0)}},
+        {L"SOOutputComplete", {Long(3)}},
+        {L"SOOutputCompleteEvent", {Long(3)}},
+        {L"SOProcessID", {}}};
+    for (const auto& [name, args] : harmless) {
+        Variant result;
+        EXPECT_EQ(CallBack(*script, name, args, result.get()), S_OK) << name;
+        EXPECT_EQ(V_VT(result.get()), name[2] == L'P' ? VT_I4 : VT_EMPTY) << name;
+        EXPECT_TRUE(name[2] != L'P' || V_I4(result.get()) == static_cast<long>(GetCurrentProcessId()));
+    }
+    EXPECT_TRUE(sink->Events().empty());
+    EXPECT_EQ(CallBack(*script, L"SOFrobnicate", {}), DISP_E_UNKNOWNNAME);
+}
+
+TEST_F(ControlEvents, DirectIOReachesEverySinkInTurnAndWhatTheyLeaveGoesBackToTheService) {
+    ComPtr<RecordingSink> first = RecordingSink::New();
+    ComPtr<RecordingSink> plainDispatch = RecordingSink::New(false);
+    Connect(first.get());
+    Connect(plainDispatch.get());
+    long data = 5;
+    BSTR text = SysAllocString(L"in");
+    VARIANT dataRef = Long(0);
     V_VT(&dataRef) = VT_BYREF | VT_I4;
     V_I4REF(&dataRef) = &data;
-    VARIANT textRef;
-    VariantInit(&textRef);
+    VARIANT textRef = Long(0);
     V_VT(&textRef) = VT_BYREF | VT_BSTR;
     V_BSTRREF(&textRef) = &text;
-    InvokeResult r = InvokeRaw(callbacks, directIO, {Long(1), dataRef, textRef});
-    EXPECT_EQ(r.hr, S_OK);
-    EXPECT_TRUE(sink->Events().empty());
+    EXPECT_EQ(CallBack(*script, L"SODirectIO", {Long(9), dataRef, textRef}), S_OK);
+    EXPECT_EQ(data, 7);
+    EXPECT_STREQ(text, L"in!!");
+    EXPECT_EQ(first->DirectIOEvents(), std::vector<long>{9});
+    EXPECT_EQ(plainDispatch->DirectIOEvents(), std::vector<long>{9});
+    SysFreeString(text);
+}
+
+TEST_F(ControlEvents, ConnectionPointsAndConnectionsAreEnumeratedAsSnapshots) {
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+    IConnectionPoint* got[2] = {};
+    ULONG fetched = 9;
+    ASSERT_EQ(points->Next(2, got, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    ComPtr<IConnectionPoint> point = ComPtr<IConnectionPoint>::Attach(got[0]);
+    IID iid{};
+    EXPECT_EQ(point->GetConnectionInterface(&iid), S_OK);
+    EXPECT_TRUE(IsEqualIID(iid, co::DIID_CashDrawerControlEvents));
+    EXPECT_EQ(points->Next(1, got, nullptr), S_FALSE);
+    EXPECT_EQ(points->Reset(), S_OK);
+    EXPECT_EQ(points->Skip(2), S_FALSE);
+
+    ComPtr<RecordingSink> gone = RecordingSink::New();
+    ComPtr<RecordingSink> kept = RecordingSink::New();
+    const DWORD goneCookie = Connect(gone.get());
+    const DWORD keptCookie = Connect(kept.get());
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(point->EnumConnections(connections.put()), S_OK);
+    EXPECT_EQ(point->Unadvise(goneCookie), S_OK); // the snapshot still holds it
+    CONNECTDATA data[2] = {};
+    EXPECT_EQ(connections->Next(2, data, nullptr), E_INVALIDARG);
+    ASSERT_EQ(connections->Next(1, data, nullptr), S_OK);
+    EXPECT_EQ(data[0].dwCookie, goneCookie);
+    EXPECT_EQ(data[0].pUnk, static_cast<IUnknown*>(gone.get()));
+    data[0].pUnk->Release();
+    ComPtr<IEnumConnections> clone;
+    ASSERT_EQ(connections->Clone(clone.put()), S_OK);
+    connections.reset();
+    ASSERT_EQ(clone->Next(2, data, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(data[0].dwCookie, keptCookie);
+    data[0].pUnk->Release();
+    clone.reset();
+    EXPECT_EQ(gone->HeldReferences(), 0u);
 }
 
 TEST_F(ControlEvents, CloseInsideAnEventReleasesTheServiceOnlyAfterItsCallReturned) {

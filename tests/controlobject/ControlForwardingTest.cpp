@@ -1,6 +1,9 @@
 // The application's calls, forwarded to the service, and the result codes
 // the Control Object keeps.
 #include "ControlFixture.h"
+#include "ControlMembers.h"
+
+#include <map>
 
 namespace vtx::test {
 namespace {
@@ -47,6 +50,25 @@ TEST(ControlClosed, EveryMemberAnswersClosedAndNoServiceIsCreated) {
     EXPECT_EQ(V_BOOL(get(dispid::DeviceEnabled).get()), VARIANT_FALSE);
     EXPECT_EQ(V_BOOL(get(dispid::DrawerOpened).get()), VARIANT_FALSE);
     EXPECT_STREQ(V_BSTR(get(dispid::CheckHealthText).get()), L"");
+    for (DISPID id :
+         {dispid::ClaimDevice, dispid::ResetStatistics, dispid::UpdateStatistics, dispid::UpdateFirmware}) {
+        EXPECT_EQ(CallLong(control.get(), id, {Long(1)}), 101) << id;
+    }
+    // Every property reads: the Control Object's own with their values, the service's as nothing.
+    const std::map<DISPID, long> own = {
+        {dispid::ResultCode, 101}, {dispid::State, 1}, {dispid::ControlObjectVersion, 1011000}};
+    for (const co::ControlMember& m : co::ControlMembers()) {
+        if (m.kind == co::MemberKind::Property) {
+            Variant v = get(m.id);
+            if (V_VT(v.get()) == VT_BSTR) {
+                EXPECT_EQ(SysStringLen(V_BSTR(v.get())) != 0, m.id == dispid::ControlObjectDescription)
+                    << m.name;
+            } else {
+                ASSERT_EQ(VariantChangeType(v.get(), v.get(), 0, VT_I4), S_OK) << m.name;
+                EXPECT_EQ(V_I4(v.get()), own.count(m.id) ? own.at(m.id) : 0) << m.name;
+            }
+        }
+    }
     EXPECT_EQ(script->alive, 0);
 }
 
@@ -143,6 +165,64 @@ TEST_F(ControlForwarding, ReferenceArgumentsPassThroughToTheService) {
     EXPECT_STREQ(V_BSTR(&held), L"<statistics/>");
     VariantClear(&held);
     SysFreeString(text);
+}
+
+TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
+    Arg file(Text(L"fw.bin"));
+    long result = 0;
+    VARIANT resultRef = Long(0);
+    V_VT(&resultRef) = VT_BYREF | VT_I4;
+    V_I4REF(&resultRef) = &result;
+    EXPECT_EQ(Call(dispid::ClaimDevice, {Long(500)}), 0);
+    for (DISPID id : {dispid::ResetStatistics, dispid::UpdateStatistics, dispid::UpdateFirmware}) {
+        EXPECT_EQ(Call(id, {file.v()}), 0) << id;
+    }
+    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {file.v(), resultRef}), 0);
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(Put(dispid::PowerNotify, Long(1)), S_OK);
+    EXPECT_EQ(script->calls, (std::vector<std::wstring>{
+                                 L"Claim(500)", L"ResetStatistics(fw.bin)", L"UpdateStatistics(fw.bin)",
+                                 L"UpdateFirmware(fw.bin)", L"CompareFirmwareVersion(fw.bin)",
+                                 L"SetPropertyNumber(13,1)", L"GetPropertyNumber(6)"}));
+    const struct {
+        DISPID id;
+        const wchar_t* call;
+        VARTYPE vt;
+    } properties[] = {{dispid::CapPowerReporting, L"GetPropertyNumber(501)", VT_I4},
+                      {dispid::PowerNotify, L"GetPropertyNumber(13)", VT_I4},
+                      {dispid::PowerState, L"GetPropertyNumber(14)", VT_I4},
+                      {dispid::CapStatisticsReporting, L"GetPropertyNumber(502)", VT_BOOL},
+                      {dispid::CapUpdateStatistics, L"GetPropertyNumber(503)", VT_BOOL},
+                      {dispid::CapCompareFirmwareVersion, L"GetPropertyNumber(504)", VT_BOOL},
+                      {dispid::CapUpdateFirmware, L"GetPropertyNumber(505)", VT_BOOL},
+                      {dispid::Claimed, L"GetPropertyNumber(1)", VT_BOOL},
+                      {dispid::ServiceObjectVersion, L"GetPropertyNumber(8)", VT_I4},
+                      {dispid::CapStatus, L"GetPropertyNumber(1501)", VT_BOOL},
+                      {dispid::CapStatusMultiDrawerDetect, L"GetPropertyNumber(1502)", VT_BOOL},
+                      {dispid::DeviceDescription, L"GetPropertyString(1000002)", VT_BSTR},
+                      {dispid::DeviceName, L"GetPropertyString(1000003)", VT_BSTR},
+                      {dispid::ServiceObjectDescription, L"GetPropertyString(1000004)", VT_BSTR}};
+    for (const auto& p : properties) {
+        script->calls.clear();
+        InvokeResult r = InvokeRaw(control.get(), p.id, {}, DISPATCH_PROPERTYGET);
+        EXPECT_EQ(r.hr, S_OK) << p.id;
+        EXPECT_EQ(V_VT(r.value.get()), p.vt) << p.id;
+        EXPECT_EQ(script->calls, std::vector<std::wstring>{p.call}) << p.id;
+    }
+}
+
+TEST_F(ControlForwarding, BinaryConversionIsTheControlObjectsOwnAndStartsAtNoneWithEveryOpen) {
+    EXPECT_EQ(Put(dispid::BinaryConversion, Long(2)), S_OK);
+    EXPECT_EQ(ResultCode(), 0);
+    EXPECT_EQ(Get(dispid::BinaryConversion), 2);
+    EXPECT_EQ(Put(dispid::BinaryConversion, Long(3)), S_OK);
+    EXPECT_EQ(ResultCode(), 106);
+    EXPECT_TRUE(script->calls.empty());
+    EXPECT_EQ(Call(dispid::Close), 0);
+    EXPECT_EQ(Put(dispid::BinaryConversion, Long(1)), S_OK);
+    EXPECT_EQ(ResultCode(), 101);
+    ASSERT_EQ(Open(device.Name()), 0);
+    EXPECT_EQ(Get(dispid::BinaryConversion), 0);
 }
 
 TEST_F(ControlForwarding, AMemberTheServiceLacksAnswersNoService) {

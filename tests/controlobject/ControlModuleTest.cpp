@@ -96,6 +96,17 @@ TEST_F(ControlDll, RegistersItsProgIdAndApartmentThreadedClass) {
     EXPECT_EQ(ReadClasses(classKey + L"\\ProgID"), L"OPOS.CashDrawer");
     EXPECT_EQ(ReadClasses(classKey + L"\\InprocServer32"), path);
     EXPECT_EQ(ReadClasses(classKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    // With its type library: the dual interface and the events, for early binding.
+    wchar_t libid[40], dual[40], events[40];
+    StringFromGUID2(co::LIBID_CashDrawerControl, libid, 40);
+    StringFromGUID2(co::IID_ICashDrawerControl, dual, 40);
+    StringFromGUID2(co::DIID_CashDrawerControlEvents, events, 40);
+    const std::wstring library =
+        std::wstring(L"TypeLib\\") + libid + (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
+    EXPECT_EQ(ReadClasses(classKey + L"\\TypeLib"), libid);
+    EXPECT_EQ(ReadClasses(library), path);
+    EXPECT_EQ(ReadClasses(std::wstring(L"Interface\\") + dual + L"\\TypeLib"), libid);
+    EXPECT_EQ(ReadClasses(std::wstring(L"Interface\\") + events), L"CashDrawerControlEvents");
 
     // COM creates it from the ProgID alone.
     CLSID fromProgId{};
@@ -108,6 +119,8 @@ TEST_F(ControlDll, RegistersItsProgIdAndApartmentThreadedClass) {
     ASSERT_EQ(unregisterServer(), S_OK);
     EXPECT_EQ(ReadClasses(L"OPOS.CashDrawer\\CLSID"), std::nullopt);
     EXPECT_EQ(ReadClasses(classKey + L"\\InprocServer32"), std::nullopt);
+    EXPECT_EQ(ReadClasses(library), std::nullopt);
+    EXPECT_EQ(ReadClasses(std::wstring(L"Interface\\") + dual + L"\\TypeLib"), std::nullopt);
     EXPECT_EQ(unregisterServer(), S_OK);
 }
 

@@ -1,8 +1,11 @@
+// The fake service object of the Control Object's tests (FakeService.h), on
+// the test's thread.
 #include "FakeService.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace vtx::test {
 
@@ -14,10 +17,14 @@ const std::pair<const wchar_t*, DISPID> kMembers[] = {
     {L"Claim", 2},
     {L"Close", 3},
     {L"COFreezeEvents", 4},
+    {L"CompareFirmwareVersion", 5},
     {L"DirectIO", 6},
     {L"OpenService", 7},
     {L"Release", 8},
+    {L"ResetStatistics", 9},
     {L"RetrieveStatistics", 10},
+    {L"UpdateFirmware", 11},
+    {L"UpdateStatistics", 12},
     {L"GetPropertyNumber", 13},
     {L"SetPropertyNumber", 14},
     {L"GetPropertyString", 15},
@@ -172,6 +179,13 @@ HRESULT FakeService::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, 
             V_BSTR(result) = SysAllocString(L"health text");
         }
         s.storedCode = 0;
+    } else if (member.find(L"Statistics") != std::wstring::npos ||
+               member.find(L"Firmware") != std::wstring::npos) {
+        call += L"(" + TextArg(p, 0) + L")"; // the statistics' or firmware's text
+        if (p->cArgs == 2) {
+            *V_I4REF(&Arg(p, 1)) = 2; // the comparison's result
+        }
+        SetLong(result, Answer(name, 0));
     } else if (member == L"OpenDrawer") {
         Answer(name, 0);
     } else {
@@ -186,26 +200,31 @@ HRESULT FakeService::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, 
     return S_OK;
 }
 
-HRESULT FireStatusUpdate(FakeServiceScript& script, long status) {
+HRESULT CallBack(FakeServiceScript& script, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result) {
     if (script.callbacks == nullptr) {
         return E_POINTER;
     }
-    LPOLESTR name = const_cast<LPOLESTR>(L"SOStatusUpdate");
+    LPOLESTR n = const_cast<LPOLESTR>(name);
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = script.callbacks->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id);
+    HRESULT hr = script.callbacks->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_SYSTEM_DEFAULT, &id);
     if (FAILED(hr)) {
         return hr;
     }
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    script.inCall = true;
+    hr = script.callbacks->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result,
+                                  nullptr, nullptr);
+    script.inCall = false;
+    return hr;
+}
+
+HRESULT FireStatusUpdate(FakeServiceScript& script, long status) {
     VARIANT arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_I4;
     V_I4(&arg) = status;
-    DISPPARAMS params{&arg, nullptr, 1, 0};
-    script.inCall = true;
-    hr = script.callbacks->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                                  nullptr, nullptr);
-    script.inCall = false;
-    return hr;
+    return CallBack(script, L"SOStatusUpdate", {arg});
 }
 
 class FakeServiceRegistration::Factory : public IClassFactory {

@@ -56,8 +56,10 @@ private:
     ULONG m_refs = 1;
 };
 
-// Calls "SOStatusUpdate" on the callbacks the last OpenService handed over,
-// as the service's event window would.
+// Calls one of the callbacks the last OpenService handed over, by its name,
+// with its arguments in call order, as the service's event window would.
+HRESULT CallBack(FakeServiceScript& script, const wchar_t* name, std::vector<VARIANT> args,
+                 VARIANT* result = nullptr);
 HRESULT FireStatusUpdate(FakeServiceScript& script, long status);
 
 // Registers the fake class in this process and its ProgID in the registry

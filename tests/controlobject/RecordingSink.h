@@ -1,6 +1,8 @@
 #pragma once
 // An application's event sink: records every StatusUpdateEvent with the
-// thread it arrived on, and may run a handler inside the event.
+// thread it arrived on, and may run a handler inside the event. A
+// DirectIOEvent is recorded by its number; the sink adds 1 to its data and
+// "!" to its text, as an application answering the service would.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -45,6 +47,7 @@ public:
                                      EXCEPINFO*, UINT*) override;
 
     const std::vector<ReceivedEvent>& Events() const { return m_events; }
+    const std::vector<long>& DirectIOEvents() const { return m_directIO; }
     void OnEvent(std::function<void(long)> handler) { m_handler = std::move(handler); }
     // References held besides the creator's; 0 once the Control Object let it go.
     ULONG HeldReferences() const { return m_refs - 1; }
@@ -56,6 +59,7 @@ private:
     bool m_answersEventsIid;
     ULONG m_refs = 1;
     std::vector<ReceivedEvent> m_events;
+    std::vector<long> m_directIO;
     std::function<void(long)> m_handler;
 };
 

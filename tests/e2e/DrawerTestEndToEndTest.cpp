@@ -1,5 +1,6 @@
 // The whole drawer test against the virtual drawer: through regsvr32's
-// registrations, the Control Object and the real service object.
+// registrations, the Control Object (ours, or one standing for another
+// maker's) and the real service object.
 #include "EndToEndFixture.h"
 
 #include <algorithm>
@@ -65,6 +66,30 @@ TEST_F(EndToEnd, DrawerTestProgramPassesAndPrintsTheEventsInOrder) {
     EXPECT_NE(closed, std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("NOT on the application's thread"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("drawer test passed"), std::string::npos) << run.output;
+}
+
+// Another maker's Control Object (the test build of ours: its events under
+// another IID and other DISPIDs), hiding in turn what VTX_TEST_CO_HIDES names.
+TEST_F(EndToEnd, DrawerTestProgramFindsTheEventsOfAnyControlObject) {
+    ASSERT_NO_FATAL_FAILURE(Regsvr32(VTX_CONTROL_VARIANT_DLL));
+    const struct {
+        const char* hides;
+        const char* says;
+        bool events;
+    } cases[] = {{"", "through the coclass's default source, StatusUpdateEvent as DISPID 15", true},
+                 {"typeinfo", "through the object's connection points, without type information", true},
+                 {"typeinfo,events", "events are not available", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hides);
+        SetEnvironmentVariableA("VTX_TEST_CO_HIDES", c.hides);
+        ProgramRun run = RunProgram(Quoted(DosPathOf(VTX_DRAWERTEST_EXE)) + L" " + device.Name(), 90000);
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("StatusUpdateEvent(0)") != std::string::npos, c.events) << run.output;
+        EXPECT_NE(run.output.find("drawer test passed"), std::string::npos) << run.output;
+    }
+    SetEnvironmentVariableA("VTX_TEST_CO_HIDES", nullptr);
+    Regsvr32(VTX_CONTROL_DLL);
 }
 
 TEST_F(EndToEnd, DrawerTestProgramFailsForAMissingDevice) {

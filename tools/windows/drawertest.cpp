@@ -1,14 +1,23 @@
 // Drawer test from the command line, run as a POS application would: through
-// the OPOS CashDrawer Control Object created by its ProgID. Prints each
-// step's result code and every status event as it arrives; exits 0 when
-// every step passed, 1 when one failed, 2 when the test could not start.
+// whatever OPOS CashDrawer Control Object is registered under the ProgID,
+// ours or another maker's, by member names only. Prints each step's result
+// code and every status event as it arrives; exits 0 when every step passed,
+// 1 when one failed, 2 when the test could not start. One thread: the events
+// arrive on it, through its message loop.
+//
+// The events are found as a client that knows no IID must find them: the
+// default source interface of the object's coclass (IProvideClassInfo), or
+// else the first connection point the object enumerates. StatusUpdateEvent
+// is known by its name in that interface's type information; without any,
+// every event that carries one number is taken for it. A Control Object
+// without events still gets the drawer steps, watched through DrawerOpened.
 //
 //   drawertest [DEVICE_NAME]      (default VX-CDUSB)
 #include <windows.h>
 #include <objbase.h>
 #include <ocidl.h>
 
-#include "ControlObjectIds.h"
+#include "ControlObjectIds.h" // the ProgID only: the object may be anyone's
 #include "DeviceLookup.h"
 #include "trace/TraceSettings.h"
 #include "com/Bstr.h"
@@ -19,13 +28,13 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace vtx;
-namespace dispid = vtx::co::dispid;
 
 constexpr long kSuccess = 0;
 constexpr long kIllegal = 106;
@@ -55,17 +64,96 @@ std::string Narrow(std::wstring_view text) {
     return out;
 }
 
-// Receives the Control Object's events on this (the application's) thread.
+std::string GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return Narrow(text);
+}
+
+// Where the Control Object's events come from.
+struct EventSource {
+    IID iid = IID_NULL;
+    ComPtr<ITypeInfo> info; // the source interface's type information, when there is some
+    const char* foundBy = "";
+};
+
+// The default source interface of the object's coclass.
+bool FindByClassInfo(IDispatch* co, EventSource& out) {
+    ComPtr<IProvideClassInfo> provider;
+    ComPtr<ITypeInfo> coclass;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(co->QueryInterface(IID_IProvideClassInfo, provider.put_void())) ||
+        FAILED(provider->GetClassInfo(coclass.put())) || FAILED(coclass->GetTypeAttr(&attr))) {
+        return false;
+    }
+    const UINT implemented = attr->cImplTypes;
+    coclass->ReleaseTypeAttr(attr);
+    for (UINT i = 0; i < implemented; ++i) {
+        INT flags = 0;
+        HREFTYPE ref = 0;
+        ComPtr<ITypeInfo> source;
+        const INT wanted = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
+        if (FAILED(coclass->GetImplTypeFlags(i, &flags)) || (flags & wanted) != wanted ||
+            FAILED(coclass->GetRefTypeOfImplType(i, &ref)) ||
+            FAILED(coclass->GetRefTypeInfo(ref, source.put())) || FAILED(source->GetTypeAttr(&attr))) {
+            continue;
+        }
+        out.iid = attr->guid;
+        source->ReleaseTypeAttr(attr);
+        out.info = std::move(source);
+        out.foundBy = "the coclass's default source";
+        return true;
+    }
+    return false;
+}
+
+// The first connection point the object offers (property change
+// notifications aside), described by the object's own type library if it
+// has one.
+bool FindByConnectionPoints(IDispatch* co, EventSource& out) {
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IEnumConnectionPoints> points;
+    if (FAILED(co->QueryInterface(IID_IConnectionPointContainer, container.put_void())) ||
+        FAILED(container->EnumConnectionPoints(points.put()))) {
+        return false;
+    }
+    IConnectionPoint* raw = nullptr;
+    while (points->Next(1, &raw, nullptr) == S_OK) {
+        ComPtr<IConnectionPoint> point = ComPtr<IConnectionPoint>::Attach(raw);
+        IID iid{};
+        if (FAILED(point->GetConnectionInterface(&iid)) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
+            continue;
+        }
+        out.iid = iid;
+        out.foundBy = "the object's connection points";
+        UINT count = 0;
+        ComPtr<ITypeInfo> own;
+        ComPtr<ITypeLib> library;
+        UINT index = 0;
+        if (SUCCEEDED(co->GetTypeInfoCount(&count)) && count > 0 &&
+            SUCCEEDED(co->GetTypeInfo(0, LOCALE_USER_DEFAULT, own.put())) &&
+            SUCCEEDED(own->GetContainingTypeLib(library.put(), &index))) {
+            library->GetTypeInfoOfGuid(iid, out.info.put());
+        }
+        return true;
+    }
+    return false;
+}
+
+// Receives the Control Object's events on this (the application's) thread,
+// under the IID it found them by.
 class StatusSink : public IDispatch {
 public:
-    explicit StatusSink(DWORD appThread) : m_appThread(appThread) {}
+    // statusId DISPID_UNKNOWN: any event with one number is a status update.
+    StatusSink(DWORD appThread, const IID& events, DISPID statusId)
+        : m_appThread(appThread), m_interface(events), m_statusId(statusId) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) {
             return E_POINTER;
         }
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, co::DIID_CashDrawerControlEvents)) {
+            IsEqualIID(riid, m_interface)) {
             *ppv = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -86,8 +174,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
-        if (id != co::event_dispid::StatusUpdateEvent || params == nullptr || params->cArgs != 1) {
-            return DISP_E_MEMBERNOTFOUND;
+        if ((m_statusId != DISPID_UNKNOWN && id != m_statusId) || params == nullptr || params->cArgs != 1 ||
+            params->rgvarg == nullptr) {
+            return DISP_E_MEMBERNOTFOUND; // another event: none of ours
         }
         Variant data;
         if (FAILED(VariantChangeType(data.get(), &params->rgvarg[0], 0, VT_I4))) {
@@ -103,7 +192,11 @@ public:
         if (!onAppThread) {
             m_wrongThread = true;
         }
-        m_events.push_back(status);
+        try {
+            m_events.push_back(status);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY; // nothing may leave a COM call as an exception
+        }
         return S_OK;
     }
 
@@ -117,12 +210,15 @@ public:
 
 private:
     DWORD m_appThread;
+    IID m_interface;
+    DISPID m_statusId;
     std::vector<long> m_events;
     bool m_wrongThread = false;
 };
 
 // Runs this thread's messages (the events arrive through them) until
-// `done` holds or the limit passes.
+// `done` holds or the limit passes; looks again at least every 100 ms, for
+// a `done` that polls the object.
 template <class Done> bool PumpUntil(Done done, DWORD limitMs) {
     const ULONGLONG start = GetTickCount64();
     while (!done()) {
@@ -130,7 +226,8 @@ template <class Done> bool PumpUntil(Done done, DWORD limitMs) {
         if (elapsed >= limitMs) {
             return false;
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(limitMs - elapsed), QS_ALLINPUT);
+        const ULONGLONG wait = std::min<ULONGLONG>(limitMs - elapsed, 100);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -140,60 +237,77 @@ template <class Done> bool PumpUntil(Done done, DWORD limitMs) {
     return true;
 }
 
+// The Control Object, every member reached by its name: another maker's
+// numbers its members as it likes.
 class ControlObject {
 public:
     explicit ControlObject(ComPtr<IDispatch> co) : m_co(std::move(co)) {}
 
-    // Calls a method by DISPID with its arguments in call order.
-    HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result,
-                   DISPID* named = nullptr) {
-        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-        DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), named,
-                          static_cast<UINT>(reversed.size()), named ? 1u : 0u};
-        return m_co->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+    // Whether the object knows the member.
+    bool Has(const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        return SUCCEEDED(m_co->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id));
     }
-    long Method(DISPID id, std::vector<VARIANT> args = {}) {
+    long Method(const wchar_t* name, std::vector<VARIANT> args = {}) {
         Variant result;
-        HRESULT hr = Invoke(id, DISPATCH_METHOD, std::move(args), result.get());
+        HRESULT hr = Invoke(name, DISPATCH_METHOD, std::move(args), result.get());
         return Long(hr, result);
     }
-    long Property(DISPID id) {
+    long Property(const wchar_t* name) {
         Variant result;
-        HRESULT hr = Invoke(id, DISPATCH_PROPERTYGET, {}, result.get());
+        HRESULT hr = Invoke(name, DISPATCH_PROPERTYGET, {}, result.get());
         return Long(hr, result);
     }
-    std::wstring TextProperty(DISPID id) {
+    bool FlagProperty(const wchar_t* name) {
         Variant result;
-        if (FAILED(Invoke(id, DISPATCH_PROPERTYGET, {}, result.get())) || V_VT(result.get()) != VT_BSTR) {
+        if (FAILED(Invoke(name, DISPATCH_PROPERTYGET, {}, result.get())) ||
+            FAILED(VariantChangeType(result.get(), result.get(), 0, VT_BOOL))) {
+            m_callFailed = true;
+            return false;
+        }
+        return V_BOOL(result.get()) != VARIANT_FALSE;
+    }
+    std::wstring TextProperty(const wchar_t* name) {
+        Variant result;
+        if (FAILED(Invoke(name, DISPATCH_PROPERTYGET, {}, result.get())) || V_VT(result.get()) != VT_BSTR) {
             m_callFailed = true;
             return {};
         }
         BSTR text = V_BSTR(result.get());
         return std::wstring(text ? text : L"", text ? SysStringLen(text) : 0u);
     }
-    long PutBool(DISPID id, bool value) {
+    long PutBool(const wchar_t* name, bool value) {
         VARIANT v;
         VariantInit(&v);
         V_VT(&v) = VT_BOOL;
         V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-        DISPID put = DISPID_PROPERTYPUT;
-        if (FAILED(Invoke(id, DISPATCH_PROPERTYPUT, {v}, nullptr, &put))) {
+        if (FAILED(Invoke(name, DISPATCH_PROPERTYPUT, {v}, nullptr))) {
             m_callFailed = true;
         }
-        return Property(dispid::ResultCode);
-    }
-    DISPID IdOf(const wchar_t* name) {
-        DISPID id = DISPID_UNKNOWN;
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        if (FAILED(m_co->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id))) {
-            m_callFailed = true;
-        }
-        return id;
+        return Property(L"ResultCode");
     }
     bool CallFailed() const { return m_callFailed; }
     IDispatch* get() const { return m_co.get(); }
 
 private:
+    // Calls a member by name with its arguments in call order.
+    HRESULT Invoke(const wchar_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        HRESULT hr = m_co->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) {
+            Line("    (the Control Object has no member %s: 0x%08lX)", Narrow(name).c_str(),
+                 static_cast<unsigned long>(hr));
+            return hr;
+        }
+        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+        DISPID put = DISPID_PROPERTYPUT;
+        const bool isPut = flags == DISPATCH_PROPERTYPUT;
+        DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), isPut ? &put : nullptr,
+                          static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
+        return m_co->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+    }
     long Long(HRESULT hr, Variant& result) {
         if (FAILED(hr) || V_VT(result.get()) != VT_I4) {
             Line("    (the call itself failed: 0x%08lX)", static_cast<unsigned long>(hr));
@@ -218,10 +332,10 @@ VARIANT LongArg(long v) {
 // Sink connection for the run; disconnects on every way out.
 class Connection {
 public:
-    Connection(IDispatch* co, IDispatch* sink) {
+    Connection(IDispatch* co, const IID& events, IDispatch* sink) {
         ComPtr<IConnectionPointContainer> container;
         if (FAILED(co->QueryInterface(IID_IConnectionPointContainer, container.put_void())) ||
-            FAILED(container->FindConnectionPoint(co::DIID_CashDrawerControlEvents, m_point.put())) ||
+            FAILED(container->FindConnectionPoint(events, m_point.put())) ||
             FAILED(m_point->Advise(sink, &m_cookie))) {
             m_point.reset();
         }
@@ -267,11 +381,27 @@ int Run(const std::wstring& device) {
         return 2;
     }
     ControlObject co(std::move(created));
-    StatusSink sink(GetCurrentThreadId());
-    Connection connection(co.get(), &sink);
-    if (!connection) {
-        Line("cannot connect to the Control Object's events");
-        return 2;
+    EventSource source;
+    DISPID statusId = DISPID_UNKNOWN;
+    const bool found = FindByClassInfo(co.get(), source) || FindByConnectionPoints(co.get(), source);
+    if (found && source.info) {
+        LPOLESTR name = const_cast<LPOLESTR>(L"StatusUpdateEvent");
+        if (FAILED(source.info->GetIDsOfNames(&name, 1, &statusId))) {
+            statusId = DISPID_UNKNOWN;
+        }
+    }
+    StatusSink sink(GetCurrentThreadId(), source.iid, statusId);
+    Connection connection(co.get(), source.iid, &sink);
+    const bool withEvents = found && connection;
+    if (!withEvents) {
+        Line("events are not available from this Control Object: the drawer is watched through DrawerOpened");
+    } else if (statusId != DISPID_UNKNOWN) {
+        Line("events %s through %s, StatusUpdateEvent as DISPID %ld", GuidText(source.iid).c_str(),
+             source.foundBy, static_cast<long>(statusId));
+    } else {
+        Line("events %s through %s, without type information: every event with one number is taken as "
+             "StatusUpdateEvent",
+             GuidText(source.iid).c_str(), source.foundBy);
     }
 
     int failures = 0;
@@ -288,37 +418,46 @@ int Run(const std::wstring& device) {
     VariantInit(&nameArg);
     V_VT(&nameArg) = VT_BSTR;
     V_BSTR(&nameArg) = name.get();
-    long code = co.Method(dispid::Open, {nameArg});
+    long code = co.Method(L"Open", {nameArg});
     if (!report("Open(\"" + Narrow(device) + "\")", code, code == kSuccess)) {
         Line("drawer test FAILED");
         return 1;
     }
 
-    code = co.Method(co.IdOf(L"Claim"), {LongArg(1000)});
-    bool ready = report("Claim(1000)", code, code == kSuccess);
-    code = ready ? co.PutBool(dispid::DeviceEnabled, true) : -1;
+    // ClaimDevice, or Claim in a Control Object older than it.
+    const wchar_t* claim = co.Has(L"ClaimDevice") ? L"ClaimDevice" : L"Claim";
+    code = co.Method(claim, {LongArg(1000)});
+    bool ready = report(Narrow(claim) + "(1000)", code, code == kSuccess);
+    code = ready ? co.PutBool(L"DeviceEnabled", true) : -1;
     ready = ready && report("DeviceEnabled = true", code, code == kSuccess);
 
     if (ready) {
         const size_t before = sink.EventCount();
-        code = co.Method(dispid::OpenDrawer);
+        code = co.Method(L"OpenDrawer");
         if (report("OpenDrawer", code, code == kSuccess)) {
-            if (!PumpUntil([&sink, before] { return sink.Saw(kDrawerOpen, before); }, kEventLimitMs)) {
-                Line("  no drawer-open event within %lu ms  FAILED",
+            // Opened, then closed (the cashier's part): by the events, or by DrawerOpened.
+            auto opened = [&] {
+                return withEvents ? sink.Saw(kDrawerOpen, before) : co.FlagProperty(L"DrawerOpened");
+            };
+            if (!PumpUntil(opened, kEventLimitMs)) {
+                Line("  the drawer was not seen open within %lu ms  FAILED",
                      static_cast<unsigned long>(kEventLimitMs));
                 ++failures;
             } else {
-                const size_t opened = sink.EventCount();
-                if (!PumpUntil([&sink, opened] { return sink.Saw(kDrawerClosed, opened); }, kEventLimitMs)) {
-                    Line("  no drawer-closed event within %lu ms  FAILED",
+                const size_t open = sink.EventCount();
+                auto closed = [&] {
+                    return withEvents ? sink.Saw(kDrawerClosed, open) : !co.FlagProperty(L"DrawerOpened");
+                };
+                if (!PumpUntil(closed, kEventLimitMs)) {
+                    Line("  the drawer was not seen closed within %lu ms  FAILED",
                          static_cast<unsigned long>(kEventLimitMs));
                     ++failures;
                 }
             }
         }
 
-        code = co.Method(dispid::CheckHealth, {LongArg(1)});
-        std::wstring text = co.TextProperty(dispid::CheckHealthText);
+        code = co.Method(L"CheckHealth", {LongArg(1)});
+        std::wstring text = co.TextProperty(L"CheckHealthText");
         // A level the service does not support is answered 106 with a text saying so.
         report("CheckHealth(1)", code, code == kSuccess || (code == kIllegal && !text.empty()));
         Line("  CheckHealthText \"%s\"", Narrow(text).c_str());
@@ -328,7 +467,7 @@ int Run(const std::wstring& device) {
         VariantInit(&docArg);
         V_VT(&docArg) = VT_BYREF | VT_BSTR;
         V_BSTRREF(&docArg) = &document;
-        code = co.Method(dispid::RetrieveStatistics, {docArg});
+        code = co.Method(L"RetrieveStatistics", {docArg});
         Bstr owned = Bstr::Attach(document);
         const bool isDocument = owned.view().starts_with(L"<?xml");
         report("RetrieveStatistics", code, code == kSuccess && isDocument);
@@ -337,9 +476,9 @@ int Run(const std::wstring& device) {
         Line("(drawer steps skipped: the device is not claimed and enabled)");
     }
 
-    code = co.Method(dispid::ReleaseDevice);
+    code = co.Method(L"ReleaseDevice");
     report("ReleaseDevice", code, code == kSuccess);
-    code = co.Method(dispid::Close);
+    code = co.Method(L"Close");
     report("Close", code, code == kSuccess);
 
     if (sink.CameOnWrongThread()) {
