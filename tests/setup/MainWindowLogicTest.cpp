@@ -69,7 +69,7 @@ TEST_F(SetupStartup, WithoutTheClassKeyTheListIsEmptyAndNothingIsShown) {
 }
 
 TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
-    ports.openable = {L"COM12", L"COM3", L"LPT1", L"COM21"};
+    ports.openable = {L"COM12", L"COM3", L"LPT1", L"COM21", L"COM20", L"COM10"};
     registry.Set(deviceKey, L"Port", std::wstring(L"COM9"));
     main.Load();
     Names com;
@@ -77,7 +77,7 @@ TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
         com.push_back(L"COM" + std::to_wstring(n));
     }
     EXPECT_EQ(ports.probed, com);
-    EXPECT_EQ(view.portChoices, (Names{L"COM3", L"COM12"}));
+    EXPECT_EQ(view.portChoices, (Names{L"COM3", L"COM10", L"COM12", L"COM20"}));
     EXPECT_EQ(view.portText, L"COM9") << "the choices do not replace the stored port";
 }
 
