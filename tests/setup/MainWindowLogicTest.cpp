@@ -2,6 +2,8 @@
 // registry, fake message boxes and fake controls.
 #include "fakes/LogicFixture.h"
 
+#include <map>
+
 namespace vtx::setup::test {
 namespace {
 
@@ -262,6 +264,19 @@ class SetupSerialDeleteLdn : public LogicFixture {
 protected:
     SetupSerialDeleteLdn() : LogicFixture(kSerialBuild) {}
 };
+
+TEST_F(SetupSerialDeleteLdn, TheOtherViewLosesTheNameOnlyWhereItNamesThisBuildsDevice) {
+    registry.mirroredNames = {{L"SER1", L"VX-CDUSB"}, {L"SER2", L"VX-CD"}};
+    messages.answers = {Answer::Yes, Answer::Yes};
+    for (const wchar_t* name : {L"SER1", L"SER2"}) {
+        Name(name, std::wstring(L"VX-CD"));
+        view.ldnText = name;
+        main.DelLdnClick();
+        EXPECT_FALSE(registry.Has(kClassKey, name));
+    }
+    EXPECT_EQ(registry.mirroredNames, (std::map<std::wstring, std::wstring>{{L"SER1", L"VX-CDUSB"}}));
+    EXPECT_EQ(view.status, L"");
+}
 
 TEST_F(SetupSerialDeleteLdn, NoLdnMessageNamesTheBuildsDevice) {
     Name(L"SER1", std::wstring(L"VX-CD"));
