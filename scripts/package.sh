@@ -33,8 +33,11 @@ stage() { # arch (x86_64|i686), stage folder
 }
 
 # What wixl cannot author, set on the built package: the "Port" and "LDN"
-# values are written only when given or found, "AutoReconnect" only when 1; each device key is removed
-# whole at uninstall (registry name "-"), values the utility added included;
+# values are written only when given or found, "AutoReconnect" only when 1,
+# our Control Object's class only in a view without another one and its
+# ProgID only where no other vendor's class holds it
+# (installer/VTXCashDrawer.wxs); each device key is removed whole at
+# uninstall (registry name "-"), values the utility added included;
 # a rebuilt package of the same version replaces the installed one (version
 # maximum inclusive) instead of installing beside it; and an older product
 # goes before anything of this one is installed. Removed after (WiX's
@@ -50,7 +53,7 @@ finish_package() { # msi, arch, version
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
     for view in "${views[@]}"; do
         for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN \
-                         'AutoReconnect:AUTORECONNECT = "1"'; do
+                         'AutoReconnect:AUTORECONNECT = "1"' "ControlObject:NOT FOREIGNCO$view"; do
             condition=${component#*:} component=${component%%:*}$view
             msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
         done
@@ -59,6 +62,24 @@ finish_package() { # msi, arch, version
                 VALUES ('Remove$device$view', 2, '$class_key\\$device', '-', 'Devices$view')"
         done
     done
+    msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'NOT CONAMETAKEN' WHERE \`Component\` = 'CoProgId'"
+    check_search_order "$msi"
+}
+
+# A search whose key names another search's property has to come after it
+# in the AppSearch table, or it looks with that property still empty.
+check_search_order() { # msi
+    local keys
+    keys=$(msiinfo export "$1" RegLocator | tr -d '\r' | tail -n +4 | cut -f1,3)
+    msiinfo export "$1" AppSearch | tr -d '\r' | tail -n +4 | awk -F'\t' -v keys="$keys" '
+        BEGIN { n = split(keys, rows, "\n"); for (i = 1; i <= n; i++) { split(rows[i], f, "\t"); key[f[1]] = f[2] } }
+        { k = key[$2]
+          while (match(k, /\[[A-Z0-9_]+\]/)) {
+              p = substr(k, RSTART + 1, RLENGTH - 2); k = substr(k, RSTART + RLENGTH)
+              if (!(p in found)) { print "package: the search for " $1 " needs " p " found first" > "/dev/stderr"; bad = 1 }
+          }
+          found[$1] = 1 }
+        END { exit bad }'
 }
 
 class_key='SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'

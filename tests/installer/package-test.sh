@@ -2,11 +2,13 @@
 # The installer packages under Wine, each scenario in a fresh prefix: what
 # an installation registers (compared with what regsvr32 of the same files
 # writes), the drawer test from the installed files, upgrade, downgrade,
-# uninstall, REMOVE=ControlObject beside a foreign Control Object, the
-# installed utility changing the port for both architectures, and the x86
-# package on 32-bit Windows. Wine's msiexec exits 0 even when it failed, so
-# every step checks the result, never the exit code. Ends with a line
-# "installer: N passed, M failed" (checks) for scripts/test.sh.
+# uninstall, a foreign Control Object in both views, the 32-bit one only or
+# neither kept through install, upgrade and uninstall (and
+# REMOVE=ControlObject), the installed utility changing the port for both
+# architectures, and the x86 package on 32-bit Windows. Wine's msiexec exits
+# 0 even when it failed, so every step checks the result, never the exit
+# code. Ends with a line "installer: N passed, M failed" (checks) for
+# scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
 # that runs 32-bit programs). Needs scripts/package.sh to have run.
 set -uo pipefail
@@ -108,6 +110,7 @@ device_keys_in() { # views...
         [ "$(value_of "$class_key\\$d" '' "$v")" = Veltrix.OPOS.CashDrawerUSB ] || return 1
     done; done
 }
+same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; return 1; }; }
 # Same registry as regsvr32 of the installed files writes, each by its own
 # architecture's regsvr32. The type library's help folder is the one of the
 # first registration (Wine keeps it), the 64-bit one in the x64 package.
@@ -143,10 +146,11 @@ refused_by_launch_condition() { # package
     grep -aq 'LaunchConditions. Return value 0' "$VTX_PREFIX/drive_c/downgrade.log" &&
         msiinfo export "$1" LaunchCondition | grep -q 'A newer version of \[ProductName\] is already installed'
 }
-nothing_of_ours_left() {
+nothing_of_ours_left() { # [key to pass over: a foreign Control Object's ProgID]
     local v k
     for v in 64 32; do
         for k in "${com_keys[@]}" "$class_key"; do
+            [ "$k" = "${1:-}" ] && continue
             [ "$(query "$k" "$v")" = absent ] || { echo "    left in view $v: $k"; return 1; }
         done
     done
@@ -193,21 +197,81 @@ scenario_presets() {
     prefix_down
 }
 
+# A foreign Control Object as other vendors' installers leave it: its ProgID
+# in the first views (32: HKCR\Wow6432Node, which 32-bit programs read first
+# under Wine; 64: the key both views read on Windows), its class in the second.
+foreign_co() { # ProgID views, class views
+    local v
+    for v in 64 32; do
+        w reg delete 'HKCR\OPOS.CashDrawer' /f /reg:$v
+        w reg delete "HKCR\\CLSID\\$foreign" /f /reg:$v
+    done >/dev/null
+    for v in $1; do
+        w reg add 'HKCR\OPOS.CashDrawer' /ve /d 'Foreign Control Object' /f /reg:$v
+        w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v
+    done >/dev/null
+    for v in $2; do w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v; done >/dev/null
+    foreign_names=$1
+}
+foreign_registration() {
+    local v
+    for v in $foreign_names; do echo "[$v] ProgID"; query 'HKCR\OPOS.CashDrawer' $v; done
+    for v in 64 32; do echo "[$v] class"; query "HKCR\\CLSID\\$foreign" $v; done
+}
+# The class "OPOS.CashDrawer" names for that view's programs.
+name_in() { # view
+    local loader=/usr/lib/wine/wine64 view=(/reg:64)
+    [ "$1" = 32 ] && loader=/usr/lib/wine/wine view=()
+    "$loader" reg query 'HKCR\OPOS.CashDrawer\CLSID' /ve "${view[@]}" </dev/null 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *(Default) *REG_SZ *//p'
+}
+# Our class and file in exactly the first views, our ProgID in exactly the second.
+ours_in() { # class views, ProgID views
+    local v dir got= want=
+    for v in 64 32; do
+        dir="$VTX_PREFIX/drive_c/Program Files (x86)/Veltrix Works/VTXCashDrawer"
+        [ $v = 64 ] && dir="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer"
+        [[ " $1 " = *" $v "* ]] && want+=" $v:class $v:file"
+        [[ " $2 " = *" $v "* ]] && want+=" $v:name"
+        [ -n "$(value_of "HKCR\\CLSID\\$co_clsid\\InprocServer32" '' $v)" ] && got+=" $v:class"
+        [ -e "$dir/OPOSCashDrawer.dll" ] && got+=" $v:file"
+        [ "$(name_in $v)" = "$co_clsid" ] && got+=" $v:name"
+    done
+    [ "$got" = "$want" ] || { echo "    ours:$got, expected:$want"; return 1; }
+}
+
 scenario_foreign_co() {
     prefix_up win64 foreign || { fail "prefix"; return; }
-    local foreign='{11111111-2222-3333-4444-555555555555}' v before
-    for v in 64 32; do
-        w reg add 'HKCR\OPOS.CashDrawer' /ve /d 'Foreign Control Object' /f /reg:$v >/dev/null
-        w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v >/dev/null
-        w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v >/dev/null
-    done
-    before=$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)
+    local foreign='{11111111-2222-3333-4444-555555555555}' foreign_names before c names classes our_classes our_names
+    foreign_co "64 32" "64 32"
+    before=$(foreign_registration)
     msi /i "$new64" REMOVE=ControlObject
     check "our service object installed" [ "$(query "HKCR\\CLSID\\$so_clsid\\InProcServer32" 64)" != absent ]
     check "our Control Object's file not installed" [ ! -e "$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/OPOSCashDrawer.dll" ]
-    check "the foreign Control Object's registration untouched" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
+    check "the foreign Control Object's registration untouched" same "$before" "$(foreign_registration)"
     msi /x "$new64"
-    check "and still untouched after uninstall" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
+    check "and still untouched after uninstall" same "$before" "$(foreign_registration)"
+    # Each case: the foreign ProgID's views and class's views, then where ours
+    # goes, class and ProgID. A 32-bit-only one with a ProgID of its own (as
+    # Wine allows) or with the one both views read (as on Windows, where ours
+    # cannot have the name for 64-bit programs).
+    for c in "64 32|64 32||" "32|32|64|64" "64|32|64|" "||64 32|64 32"; do
+        IFS='|' read -r names classes our_classes our_names <<<"$c"
+        foreign_co "$names" "$classes"
+        before=$(foreign_registration)
+        msi /i "$old64" USBPORT="COM$com"
+        check "[$c] installed: the foreign one untouched" same "$before" "$(foreign_registration)"
+        check "[$c] ours where there is none" ours_in "$our_classes" "$our_names"
+        msi /i "$new64"
+        check "[$c] upgraded: the foreign one untouched" same "$before" "$(foreign_registration)"
+        check "[$c] ours where there is none" ours_in "$our_classes" "$our_names"
+        [ "$c" = "32|32|64|64" ] &&
+            check "[$c] ours for 64-bit programs" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
+        msi /x "$new64"
+        check "[$c] uninstalled: the foreign one untouched" same "$before" "$(foreign_registration)"
+        check "[$c] nothing of ours left" nothing_of_ours_left "${names:+HKCR\\OPOS.CashDrawer}"
+        check "[$c] and not the ProgID" ours_in "" ""
+    done
     prefix_down
 }
 
