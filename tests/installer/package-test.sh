@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The installer packages under Wine, each scenario in a fresh prefix: what
 # an installation registers (compared with what regsvr32 of the same files
-# writes), the drawer test from the installed files, upgrade, downgrade,
-# uninstall, a foreign Control Object in both views, the 32-bit one only or
-# neither kept through install, upgrade and uninstall (and
-# REMOVE=ControlObject), the installed utility changing the port for both
-# architectures, and the x86 package on 32-bit Windows. Wine's msiexec exits
-# 0 even when it failed, so every step checks the result, never the exit
-# code. Ends with a line "installer: N passed, M failed" (checks) for
-# scripts/test.sh.
+# writes), the drawer test from the installed files, upgrade (every value of
+# the device keys kept, each view's own), downgrade, uninstall, a foreign
+# Control Object in both views, the 32-bit one only or neither kept through
+# install, upgrade and uninstall (and REMOVE=ControlObject), the installed
+# utility changing the port for both architectures, and the x86 package on
+# 32-bit Windows. Wine's msiexec exits 0 even when it failed, so every step
+# checks the result, never the exit code. Ends with a line
+# "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
 # that runs 32-bit programs). Needs scripts/package.sh to have run.
 set -uo pipefail
@@ -64,7 +64,8 @@ prefix_down() { wine_env_stop; unset WINEARCH; }
 w() { "$VTX_LOADER" "$@" </dev/null 2>/dev/null; }
 msi() { # action (/i|/x), package, properties...
     local action=$1 package=$2; shift 2
-    w msiexec "$action" "Z:${package//\//\\}" /qn "$@"
+    # reg.exe run by the package writes to the console.
+    w msiexec "$action" "Z:${package//\//\\}" /qn "$@" >/dev/null
 }
 # reg query output of a key in a view, or "absent".
 query() {
@@ -109,6 +110,10 @@ device_keys_in() { # views...
     for v in "$@"; do for d in VX-CDUSB VX-CD; do
         [ "$(value_of "$class_key\\$d" '' "$v")" = Veltrix.OPOS.CashDrawerUSB ] || return 1
     done; done
+}
+device_keys() { # views...
+    local v d
+    for v in "$@"; do for d in VX-CDUSB VX-CD; do echo "[$v] $d"; query "$class_key\\$d" "$v"; done; done
 }
 same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; return 1; }; }
 # Same registry as regsvr32 of the installed files writes, each by its own
@@ -162,17 +167,27 @@ scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }
     msi /i "$old64" USBPORT=COM3 AUTORECONNECT=1
     check "older package installed" [ "$(installed_version)" = 2.0.0 ]
-    # What the utility sets in the device key the upgrade must keep.
-    local v
+    # What the utility and a site set in the device keys the upgrade must
+    # keep, each view its own: AutoReconnect stays on for 64-bit programs only.
+    local v d kept
     for v in 64 32; do
         w reg add "$class_key\\VX-CDUSB" /v Port /d "COM$com" /f /reg:$v >/dev/null
         w reg add "$class_key\\VX-CDUSB" /v LDN /d 2 /f /reg:$v >/dev/null
+        w reg add "$class_key\\VX-CDUSB" /v TraceLevel /t REG_DWORD /d $((v / 16)) /f /reg:$v >/dev/null
+        w reg add "$class_key\\VX-CDUSB" /v TraceFile /d "C:\\logs\\vx$v.log" /f /reg:$v >/dev/null
+        for d in VX-CDUSB VX-CD; do
+            w reg add "$class_key\\$d" /v SiteNote /d "till 4 ($v-bit)" /f /reg:$v >/dev/null
+        done
     done
+    w reg add "$class_key\\VX-CDUSB" /v AutoReconnect /t REG_DWORD /d 0 /f /reg:32 >/dev/null
+    kept=$(device_keys 64 32)
     msi /i "$new64"
     check "upgrade replaced the older product" [ "$(installed_version)" = "$version" ]
     check "the port survived the upgrade in both views" ports_are "COM$com" 64 32
     check "the LDN count survived the upgrade in both views" device_values_are LDN 2 64 32
-    check "AUTORECONNECT survived the upgrade, both devices and views" reconnect_is 0x1 64 32
+    check "AUTORECONNECT survived the upgrade in the 64-bit view" reconnect_is 0x1 64
+    check "every value of the device keys survived, each view's own" same "$kept" "$(device_keys 64 32)"
+    check "and the copy aside is gone" [ "$(query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' 64)$(query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' 32)" = absentabsent ]
     check "device keys in both views" device_keys_in 64 32
     check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
