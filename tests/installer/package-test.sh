@@ -5,10 +5,10 @@
 # the device keys kept, each view's own), downgrade, uninstall, a foreign
 # Control Object in both views, the 32-bit one only or neither kept through
 # install, upgrade and uninstall (and REMOVE=ControlObject), the installed
-# utility changing the port for both architectures, and the x86 package on
-# 32-bit Windows. Wine's msiexec exits 0 even when it failed, so every step
-# checks the result, never the exit code. Ends with a line
-# "installer: N passed, M failed" (checks) for scripts/test.sh.
+# utility changing the port for both architectures and offering a COM port
+# above 9, and the x86 package on 32-bit Windows. Wine's msiexec exits 0 even
+# when it failed, so every step checks the result, never the exit code. Ends
+# with a line "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
 # that runs 32-bit programs). Needs scripts/package.sh to have run.
 set -uo pipefail
@@ -57,7 +57,8 @@ CONF
     [ "$arch" = win32 ] && echo "VTX_KEEPALIVE='$build/i686/tools/windows/winekeepalive.exe'" >>"$state/config"
     wine_env_load "$state"
     export WINEARCH=$arch
-    wine_env_ensure && wine_env_start_vdrawer && export VDRAWER_CONTROL_PORT=$(cat "$state/vdrawer.port")
+    wine_env_ensure && wine_env_start_vdrawer &&
+        export VDRAWER_CONTROL_PORT=$(cat "$state/vdrawer.port") VDRAWER_COM=$com
 }
 prefix_down() { wine_env_stop; unset WINEARCH; }
 
@@ -139,12 +140,12 @@ drawer_test() { # loader, installed drawertest
     "$VTX_VDRAWER" ctl "$VDRAWER_CONTROL_PORT" AUTOCLOSE 2000 >/dev/null
     "$1" "$2" VX-CDUSB </dev/null >"$work/drawertest.log" 2>&1 || { tail -5 "$work/drawertest.log"; return 1; }
 }
-# The installed utility's builds, driven by the utility's own run test: a
+# The installed utility's builds, driven by the utility's own run tests: a
 # port typed into the port box reaches the registry view of either
-# architecture.
-utility_sets_port() { # loader, tree of the test program
+# architecture, the drawer's port is among those offered.
+utility_run() { # loader, tree of the test program, tests
     local dir=$VTX_PREFIX/drive_c/Program\ Files/Veltrix\ Works/VTXCashDrawer
-    VTX_UTILITY_DIR=$dir "$1" "$build/$2/tests/setup/setup_run_tests.exe" --gtest_filter='*PortBoxStores*' \
+    VTX_UTILITY_DIR=$dir "$1" "$build/$2/tests/setup/setup_run_tests.exe" --gtest_filter="$3" \
         </dev/null >"$work/utility.log" 2>&1 || { grep -A3 -E 'Failure|FAILED' "$work/utility.log" | head -12; return 1; }
 }
 refused_by_launch_condition() { # package
@@ -203,12 +204,15 @@ scenario_x64() {
 }
 
 scenario_presets() {
+    # The drawer on a port only its device name reaches, as USB adapters' are.
+    local com=12
     prefix_up win64 presets || { fail "prefix"; return; }
     msi /i "$new64" USBPORT=COM5 SERIALPORT=COM6
     check "USBPORT preset in both views" ports_are COM5 64 32
     check "SERIALPORT preset" [ "$(value_of "$class_key\\VX-CD" Port 32)" = COM6 ]
     check "no AutoReconnect unless asked for" reconnect_is absent 64 32
-    check "the installed utility changes the port in both views" utility_sets_port /usr/lib/wine/wine64 x86_64
+    check "the installed utility changes the port in both views" utility_run /usr/lib/wine/wine64 x86_64 '*PortBoxStores*'
+    check "and offers COM$com" utility_run /usr/lib/wine/wine64 x86_64 '*StartsWithTheStoredPort*'
     prefix_down
 }
 
@@ -297,7 +301,7 @@ scenario_x86() {
     check "USBPORT preset" ports_are "COM$com" 32
     check "registration equals regsvr32's" registration_matches_regsvr32 32
     check "drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir64\\drawertest.exe"
-    check "the installed utility changes the port" utility_sets_port /usr/lib/wine/wine i686
+    check "the installed utility changes the port" utility_run /usr/lib/wine/wine i686 '*PortBoxStores*'
     prefix_down
 }
 
