@@ -32,12 +32,14 @@ stage() { # arch (x86_64|i686), stage folder
     done
 }
 
-# What wixl cannot author, set on the built package: the "Port" and "LDN"
-# values are written only when given or found, "AutoReconnect" only when 1; each device key is removed
-# whole at uninstall (registry name "-"), values the utility added included;
-# a rebuilt package of the same version replaces the installed one (version
-# maximum inclusive) instead of installing beside it; and an older product
-# goes before anything of this one is installed. Removed after (WiX's
+# What wixl cannot author, set on the built package: the "Port" values are
+# written only when given, "AutoReconnect" only when 1, our Control Object's
+# class only in a view without another one and its ProgID only where no other
+# vendor's class holds it (installer/VTXCashDrawer.wxs); each device key is
+# removed whole at uninstall (registry name "-"), values the utility added
+# included; a rebuilt package of the same version replaces the installed one
+# (version maximum inclusive) instead of installing beside it; and an older
+# product goes before anything of this one is installed. Removed after (WiX's
 # default), it would take the upgrade code's registration with it under Wine,
 # so that a later downgrade went unnoticed.
 finish_package() { # msi, arch, version
@@ -47,10 +49,9 @@ finish_package() { # msi, arch, version
     msibuild "$msi" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
     msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
         VALUES ('$upgrade_code', '$3', 513, 'WIX_UPGRADE_DETECTED')"
-    msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
     for view in "${views[@]}"; do
-        for component in UsbPort:USBPORT SerialPort:SERIALPORT UsbLdn:USBLDN SerialLdn:SERIALLDN \
-                         'AutoReconnect:AUTORECONNECT = "1"'; do
+        for component in UsbPort:USBPORT SerialPort:SERIALPORT 'AutoReconnect:AUTORECONNECT = "1"' \
+                         "ControlObject:NOT FOREIGNCO$view"; do
             condition=${component#*:} component=${component%%:*}$view
             msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
         done
@@ -59,6 +60,63 @@ finish_package() { # msi, arch, version
                 VALUES ('Remove$device$view', 2, '$class_key\\$device', '-', 'Devices$view')"
         done
     done
+    msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'NOT CONAMETAKEN' WHERE \`Component\` = 'CoProgId'"
+    carry_device_keys "$msi" "$2" "${views[@]}"
+    check_search_order "$msi"
+}
+
+# The older product's removal takes the device keys whole, and packages in
+# the field do so too, so the installation carries them over itself: each
+# view's keys are copied aside by reg.exe before the older product goes and
+# copied back before this package writes its own values (so that a value
+# given on the command line wins), then the copy is deleted. The steps run in
+# the installation script as the system (deferred, no impersonation): the
+# script so far is run (InstallExecute) before the removal and again before
+# the registry is written. A step that fails is passed over (a key that
+# does not exist, reg.exe refusing): the installation goes on without it.
+carry_device_keys() { # msi, arch, views...
+    local msi=$1 arch=$2 view device flag aside=1501 back=4980 drop=5001; shift 2
+    local reg='"[SystemFolder]reg.exe"' backup='HKLM\SOFTWARE\VTXCashDrawer upgrade'
+    step() { # action, sequence, reg.exe arguments
+        # 3170: an executable in a folder (34), return code ignored (64), in
+        # the script (1024), as the system (2048).
+        msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
+            VALUES ('$1', 3170, 'TARGETDIR', '$reg $3')"
+        msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
+            VALUES ('$1', 'WIX_UPGRADE_DETECTED AND NOT Installed', $2)"
+    }
+    for view in "$@"; do
+        # The x86 package's reg.exe is the 32-bit one wherever it runs.
+        flag=" /reg:$view"
+        [ "$arch" = x86 ] && flag=
+        step "ClearCopy$view" $((aside++)) "delete \"$backup\" /f$flag"
+        for device in Usb:VX-CDUSB Serial:VX-CD; do
+            step "CopyAside${device%%:*}$view" $((aside++)) \
+                "copy \"HKLM\\$class_key\\${device#*:}\" \"$backup\\${device#*:}\" /s /f$flag"
+            step "CopyBack${device%%:*}$view" $((back++)) \
+                "copy \"$backup\\${device#*:}\" \"HKLM\\$class_key\\${device#*:}\" /s /f$flag"
+        done
+        step "DropCopy$view" $((drop++)) "delete \"$backup\" /f$flag"
+    done
+    msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 1510)"
+    msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1511 WHERE \`Action\` = 'RemoveExistingProducts'"
+    msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecuteAgain', 4995)"
+}
+
+# A search whose key names another search's property has to come after it
+# in the AppSearch table, or it looks with that property still empty.
+check_search_order() { # msi
+    local keys
+    keys=$(msiinfo export "$1" RegLocator | tr -d '\r' | tail -n +4 | cut -f1,3)
+    msiinfo export "$1" AppSearch | tr -d '\r' | tail -n +4 | awk -F'\t' -v keys="$keys" '
+        BEGIN { n = split(keys, rows, "\n"); for (i = 1; i <= n; i++) { split(rows[i], f, "\t"); key[f[1]] = f[2] } }
+        { k = key[$2]
+          while (match(k, /\[[A-Z0-9_]+\]/)) {
+              p = substr(k, RSTART + 1, RLENGTH - 2); k = substr(k, RSTART + RLENGTH)
+              if (!(p in found)) { print "package: the search for " $1 " needs " p " found first" > "/dev/stderr"; bad = 1 }
+          }
+          found[$1] = 1 }
+        END { exit bad }'
 }
 
 class_key='SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'

@@ -1,3 +1,4 @@
+// The main window's behaviour.
 #include "logic/FrmMain.h"
 
 #include "logic/LdnCount.h"
@@ -129,7 +130,7 @@ void FrmMain::DelLdnClick() {
         ShowAdminRefusal();
         return;
     }
-    m_registry.DeleteValue(kClassKey, name);
+    m_registry.DeleteName(kClassKey, name, m_build.deviceName);
     m_view.ClearLdnList();
 
     const std::int32_t count = StepLdnCount(m_registry, m_build, -1);

@@ -1,3 +1,4 @@
+// The new logical device dialog's behaviour.
 #include "logic/FrmNewLdn.h"
 
 #include "logic/LdnCount.h"
@@ -39,7 +40,7 @@ void frmNewLDN::AddName(const std::wstring& name) {
         m_messages.Show(kAdminOnly, std::wstring(m_build.appTitle), Buttons::Ok);
         return;
     }
-    m_registry.Write(kClassKey, name, kTypeText, TrimSpaces(m_view.DeviceText()));
+    m_registry.WriteName(kClassKey, name, TrimSpaces(m_view.DeviceText()), m_build.deviceName);
     m_main.RefreshLdnList();
     StepLdnCount(m_registry, m_build, 1);
     m_main.ReportMirrorFailure();

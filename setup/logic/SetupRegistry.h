@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vtx::setup {
 
@@ -20,7 +21,14 @@ public:
     virtual void Write(const std::wstring& path, const std::wstring& name, short type,
                        const RegValue& value) = 0;
     virtual std::optional<ValueTable> List(const std::wstring& path) = 0;
-    virtual void DeleteValue(const std::wstring& path, const std::wstring& name) = 0;
+    // A logical device name: a text value of the class key `path` naming a
+    // device key. In the other registry view a name is changed or deleted
+    // only while it names `device` there as well (a write also adds a name
+    // missing there): another vendor's device keeps its names. A write kept
+    // out so counts as a change that missed the other view.
+    virtual void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
+                           std::wstring_view device) = 0;
+    virtual void DeleteName(const std::wstring& path, const std::wstring& name, std::wstring_view device) = 0;
     // Whether a change since the last call reached this program's registry
     // view but not the other one (64-bit Windows keeps two); clears the flag.
     virtual bool TakeMirrorFailure() = 0;

@@ -1,3 +1,4 @@
+// The setup registry over the real registry, with the copy to the other view.
 #include "logic/Win32SetupRegistry.h"
 
 #include "registry/AnsiText.h"
@@ -55,14 +56,47 @@ std::optional<ValueTable> Win32SetupRegistry::List(const std::wstring& path) {
     return ListRegistryValues(HKEY_LOCAL_MACHINE, path);
 }
 
-void Win32SetupRegistry::DeleteValue(const std::wstring& path, const std::wstring& name) {
+Win32SetupRegistry::MirroredName Win32SetupRegistry::InMirror(const std::wstring& path,
+                                                              const std::wstring& name,
+                                                              std::wstring_view device) const {
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ToAnsi(path).c_str(), 0, KEY_QUERY_VALUE | m_mirrorView,
+                      key.put()) != ERROR_SUCCESS) {
+        return MirroredName::Missing;
+    }
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    const LSTATUS rc = RegQueryValueExA(key.get(), ToAnsi(name).c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND) {
+        return MirroredName::Missing;
+    }
+    // Whatever cannot be read as text is somebody else's.
+    const auto text = rc == ERROR_SUCCESS && type == REG_SZ
+                          ? ReadRegistryText(HKEY_LOCAL_MACHINE, path, name, size + 1, m_mirrorView)
+                          : std::nullopt;
+    return text && *text == device ? MirroredName::Same : MirroredName::Other;
+}
+
+void Win32SetupRegistry::WriteName(const std::wstring& path, const std::wstring& name,
+                                   const std::wstring& data, std::wstring_view device) {
+    WriteRegistryValue(HKEY_LOCAL_MACHINE, path, name, kTypeText, data);
+    if (m_mirrorView != 0 &&
+        (InMirror(path, name, device) == MirroredName::Other ||
+         !WriteRegistryValue(HKEY_LOCAL_MACHINE, path, name, kTypeText, data, m_mirrorView))) {
+        m_mirrorFailed = true;
+    }
+}
+
+void Win32SetupRegistry::DeleteName(const std::wstring& path, const std::wstring& name,
+                                    std::wstring_view device) {
     if (UniqueRegKey key = OpenFull(path)) {
         RegDeleteValueA(key.get(), ToAnsi(name).c_str());
     }
-    if (m_mirrorView == 0) {
+    // A name the other view never had, or has for another device, is as good
+    // as deleted there.
+    if (m_mirrorView == 0 || InMirror(path, name, device) != MirroredName::Same) {
         return;
     }
-    // A name the other view never had is as good as deleted there.
     UniqueRegKey mirror = OpenFull(path, m_mirrorView);
     const LSTATUS rc = mirror ? RegDeleteValueA(mirror.get(), ToAnsi(name).c_str()) : ERROR_ACCESS_DENIED;
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {

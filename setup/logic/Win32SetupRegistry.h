@@ -1,4 +1,5 @@
 #pragma once
+// The setup registry over the real registry, with the copy to the other view.
 #include "logic/SetupRegistry.h"
 
 #include <windows.h>
@@ -23,10 +24,15 @@ public:
     void Write(const std::wstring& path, const std::wstring& name, short type,
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
-    void DeleteValue(const std::wstring& path, const std::wstring& name) override;
+    void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
+                   std::wstring_view device) override;
+    void DeleteName(const std::wstring& path, const std::wstring& name, std::wstring_view device) override;
     bool TakeMirrorFailure() override;
 
 private:
+    enum class MirroredName { Missing, Same, Other };
+    MirroredName InMirror(const std::wstring& path, const std::wstring& name, std::wstring_view device) const;
+
     REGSAM m_mirrorView;
     bool m_mirrorFailed = false;
 };

@@ -1,3 +1,4 @@
+// The utility's registry module over the ANSI registry calls.
 #include "registry/RegistryApi.h"
 
 #include "registry/AnsiText.h"
@@ -83,8 +84,8 @@ LSTATUS SetValue(HKEY key, const std::string& name, DWORD type, const void* data
 } // namespace
 
 std::optional<std::wstring> ReadRegistryText(HKEY root, std::wstring_view subKey, std::wstring_view name,
-                                             DWORD capacity) {
-    UniqueRegKey key = OpenKey(root, subKey, KEY_READ);
+                                             DWORD capacity, REGSAM view) {
+    UniqueRegKey key = OpenKey(root, subKey, KEY_READ | view);
     if (!key) {
         return std::nullopt;
     }

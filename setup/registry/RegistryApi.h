@@ -30,8 +30,8 @@ bool WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view n
 std::optional<ValueTable> ListRegistryValues(HKEY root, std::wstring_view subKey);
 
 // A text value read into a buffer of `capacity` bytes: exactly the characters
-// stored, less one terminating NUL when there is one.
+// stored, less one terminating NUL when there is one. `view` as for writes.
 std::optional<std::wstring> ReadRegistryText(HKEY root, std::wstring_view subKey, std::wstring_view name,
-                                             DWORD capacity);
+                                             DWORD capacity, REGSAM view = 0);
 
 } // namespace vtx::setup

@@ -2,6 +2,8 @@
 // registry, fake message boxes and fake controls.
 #include "fakes/LogicFixture.h"
 
+#include <map>
+
 namespace vtx::setup::test {
 namespace {
 
@@ -69,7 +71,7 @@ TEST_F(SetupStartup, WithoutTheClassKeyTheListIsEmptyAndNothingIsShown) {
 }
 
 TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
-    ports.openable = {L"COM12", L"COM3", L"LPT1", L"COM21"};
+    ports.openable = {L"COM12", L"COM3", L"LPT1", L"COM21", L"COM20", L"COM10"};
     registry.Set(deviceKey, L"Port", std::wstring(L"COM9"));
     main.Load();
     Names com;
@@ -77,7 +79,7 @@ TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
         com.push_back(L"COM" + std::to_wstring(n));
     }
     EXPECT_EQ(ports.probed, com);
-    EXPECT_EQ(view.portChoices, (Names{L"COM3", L"COM12"}));
+    EXPECT_EQ(view.portChoices, (Names{L"COM3", L"COM10", L"COM12", L"COM20"}));
     EXPECT_EQ(view.portText, L"COM9") << "the choices do not replace the stored port";
 }
 
@@ -262,6 +264,19 @@ class SetupSerialDeleteLdn : public LogicFixture {
 protected:
     SetupSerialDeleteLdn() : LogicFixture(kSerialBuild) {}
 };
+
+TEST_F(SetupSerialDeleteLdn, TheOtherViewLosesTheNameOnlyWhereItNamesThisBuildsDevice) {
+    registry.mirroredNames = {{L"SER1", L"VX-CDUSB"}, {L"SER2", L"VX-CD"}};
+    messages.answers = {Answer::Yes, Answer::Yes};
+    for (const wchar_t* name : {L"SER1", L"SER2"}) {
+        Name(name, std::wstring(L"VX-CD"));
+        view.ldnText = name;
+        main.DelLdnClick();
+        EXPECT_FALSE(registry.Has(kClassKey, name));
+    }
+    EXPECT_EQ(registry.mirroredNames, (std::map<std::wstring, std::wstring>{{L"SER1", L"VX-CDUSB"}}));
+    EXPECT_EQ(view.status, L"");
+}
 
 TEST_F(SetupSerialDeleteLdn, NoLdnMessageNamesTheBuildsDevice) {
     Name(L"SER1", std::wstring(L"VX-CD"));

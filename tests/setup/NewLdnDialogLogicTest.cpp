@@ -5,6 +5,7 @@
 #include "logic/FrmNewLdn.h"
 
 #include <functional>
+#include <map>
 
 namespace vtx::setup::test {
 namespace {
@@ -75,6 +76,17 @@ TEST_F(SetupNewLdn, ANameOfAnotherDeviceIsRedirectedToThisOne) {
     Confirm(L"POS9");
     EXPECT_EQ(registry.Get(kClassKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"5")));
+}
+
+TEST_F(SetupNewLdn, TheOtherViewGetsTheNameUnlessAnotherDeviceHasItThere) {
+    registry.mirroredNames = {{L"POS9", L"VX-CD"}};
+    Confirm(L"POS8");
+    EXPECT_EQ(view.status, L"");
+    Confirm(L"POS9");
+    EXPECT_EQ(registry.Get(kClassKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
+    EXPECT_EQ(registry.mirroredNames,
+              (std::map<std::wstring, std::wstring>{{L"POS8", L"VX-CDUSB"}, {L"POS9", L"VX-CD"}}));
+    EXPECT_EQ(view.status, kMirrorFailed);
 }
 
 TEST_F(SetupNewLdn, AnsweringNoWritesNothingAndCloses) {

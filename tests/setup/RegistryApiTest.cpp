@@ -230,9 +230,9 @@ TEST_F(SetupRegistryViews, EveryChangeReachesBothViewsAndAMissedCopyKeepsTheOwnV
     ASSERT_NE(other, 0u) << "the test prefix is 64-bit Windows";
     Win32SetupRegistry registry;
     registry.Write(path, L"Port", kTypeText, Text(L"COM5"));
-    registry.Write(path, L"POS1", kTypeText, Text(L"VX-CDUSB"));
-    registry.DeleteValue(path, L"POS1");
-    registry.DeleteValue(path, L"Never");
+    registry.WriteName(path, L"POS1", L"VX-CDUSB", L"VX-CDUSB");
+    registry.DeleteName(path, L"POS1", L"VX-CDUSB");
+    registry.DeleteName(path, L"Never", L"VX-CDUSB");
     for (REGSAM view : {own, other}) {
         EXPECT_EQ(Stored(view, L"Port"), L"COM5") << view;
         EXPECT_EQ(Stored(view, L"POS1"), L"<none>") << view;
@@ -244,6 +244,23 @@ TEST_F(SetupRegistryViews, EveryChangeReachesBothViewsAndAMissedCopyKeepsTheOwnV
     EXPECT_EQ(Stored(own, L"Port"), L"COM6");
     EXPECT_TRUE(registry.TakeMirrorFailure());
     EXPECT_FALSE(registry.TakeMirrorFailure()) << "reported once";
+}
+
+TEST_F(SetupRegistryViews, TheOtherViewsNamesOfAnotherDeviceAreLeftAsTheyAre) {
+    ASSERT_NE(other, 0u) << "the test prefix is 64-bit Windows";
+    Win32SetupRegistry registry;
+    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, path, L"POS1", kTypeText, Text(L"VX-OTHER"), other));
+    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, path, L"POS2", kTypeText, Text(L"VX-CD"), other));
+    registry.WriteName(path, L"POS1", L"VX-CD", L"VX-CD");
+    EXPECT_EQ(Stored(own, L"POS1"), L"VX-CD");
+    EXPECT_EQ(Stored(other, L"POS1"), L"VX-OTHER");
+    EXPECT_TRUE(registry.TakeMirrorFailure()) << "the new name missed the other view";
+
+    registry.DeleteName(path, L"POS1", L"VX-CD");
+    registry.DeleteName(path, L"POS2", L"VX-CD");
+    EXPECT_EQ(Stored(other, L"POS1"), L"VX-OTHER");
+    EXPECT_EQ(Stored(other, L"POS2"), L"<none>");
+    EXPECT_FALSE(registry.TakeMirrorFailure());
 }
 
 TEST_F(SetupRegistryViews, WithoutAnOtherViewOnlyTheOwnViewChanges) {

@@ -28,6 +28,9 @@ public:
     int WriteCount() const { return m_writes; }
     // Every later change misses the other registry view.
     void FailMirror() { m_mirrorFails = true; }
+    // The other registry view's logical device names (name to device), which
+    // only WriteName and DeleteName change.
+    std::map<std::wstring, std::wstring> mirroredNames;
 
     bool OpenFullAccess(const std::wstring& path) override;
     std::wstring ReadPort(const std::wstring& devicePath) override;
@@ -36,7 +39,9 @@ public:
     void Write(const std::wstring& path, const std::wstring& name, short type,
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
-    void DeleteValue(const std::wstring& path, const std::wstring& name) override;
+    void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
+                   std::wstring_view device) override;
+    void DeleteName(const std::wstring& path, const std::wstring& name, std::wstring_view device) override;
     bool TakeMirrorFailure() override { return std::exchange(m_mirrorMissed, false); }
 
 private:
