@@ -27,7 +27,9 @@ so_clsid='{8C4F2A17-6D3B-4E59-A2C8-1B7E9D05F3E6}'
 co_clsid='{A9B892A3-3202-4897-B03D-87D592FD725F}'
 # What registration writes: the class, ProgID and type-library subtrees.
 com_keys=("HKCR\\CLSID\\$so_clsid" "HKCR\\CLSID\\$co_clsid" 'HKCR\Veltrix.OPOS.CashDrawerUSB' 'HKCR\OPOS.CashDrawer'
-          'HKCR\Typelib\{5E0B7C1A-2F43-4D8E-9B61-7A3C2D9E4F10}' 'HKCR\Interface\{4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9007}')
+          'HKCR\Typelib\{5E0B7C1A-2F43-4D8E-9B61-7A3C2D9E4F10}' 'HKCR\Interface\{4B7D9E21-3A6C-4F08-B5D2-6E1F8A3C9007}'
+          'HKCR\Typelib\{054F8432-3CA3-4188-A11C-7D59D06BBF4F}' 'HKCR\Interface\{51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}'
+          'HKCR\Interface\{EEEEC9CE-47A6-400F-96D4-D5622538D98B}')
 dir64='C:\Program Files\Veltrix Works\VTXCashDrawer'
 dir32='C:\Program Files (x86)\Veltrix Works\VTXCashDrawer'
 
