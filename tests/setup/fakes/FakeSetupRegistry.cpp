@@ -1,3 +1,4 @@
+// The in-memory registry for the window logic's tests.
 #include "FakeSetupRegistry.h"
 
 #include <algorithm>
