@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # The installer packages under Wine, each scenario in a fresh prefix: what
 # an installation registers (compared with what regsvr32 of the same files
-# writes), the drawer test from the installed files, upgrade (every value of
-# the device keys kept, each view's own), downgrade, uninstall, a foreign
-# Control Object in both views, the 32-bit one only or neither kept through
-# install, upgrade and uninstall (and REMOVE=ControlObject), the installed
-# utility changing the port for both architectures and offering a COM port
-# above 9, and the x86 package on 32-bit Windows. Wine's msiexec exits 0 even
-# when it failed, so every step checks the result, never the exit code. Ends
-# with a line "installer: N passed, M failed" (checks) for scripts/test.sh.
+# writes), the drawer test from the installed files, upgrade (every value kept), downgrade,
+# uninstall, foreign Control Objects in both views, the 32-bit one or none, the
+# installed utility changing the port for both architectures, and the x86
+# package on 32-bit Windows. Wine's msiexec exits 0 even when it failed, so
+# every step checks the result, never the exit code. Ends with a line
+# "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
 # that runs 32-bit programs). Needs scripts/package.sh to have run.
 set -uo pipefail
@@ -59,16 +57,14 @@ CONF
     [ "$arch" = win32 ] && echo "VTX_KEEPALIVE='$build/i686/tools/windows/winekeepalive.exe'" >>"$state/config"
     wine_env_load "$state"
     export WINEARCH=$arch
-    wine_env_ensure && wine_env_start_vdrawer &&
-        export VDRAWER_CONTROL_PORT=$(cat "$state/vdrawer.port") VDRAWER_COM=$com
+    wine_env_ensure && wine_env_start_vdrawer && export VDRAWER_CONTROL_PORT=$(cat "$state/vdrawer.port") VDRAWER_COM=$com
 }
 prefix_down() { wine_env_stop; unset WINEARCH; }
 
 w() { "$VTX_LOADER" "$@" </dev/null 2>/dev/null; }
 msi() { # action (/i|/x), package, properties...
     local action=$1 package=$2; shift 2
-    # reg.exe run by the package writes to the console.
-    w msiexec "$action" "Z:${package//\//\\}" /qn "$@" >/dev/null
+    w msiexec "$action" "Z:${package//\//\\}" /qn "$@" >/dev/null # reg.exe run by the package prints
 }
 # reg query output of a key in a view, or "absent".
 query() {
@@ -114,11 +110,6 @@ device_keys_in() { # views...
         [ "$(value_of "$class_key\\$d" '' "$v")" = Veltrix.OPOS.CashDrawerUSB ] || return 1
     done; done
 }
-device_keys() { # views...
-    local v d
-    for v in "$@"; do for d in VX-CDUSB VX-CD; do echo "[$v] $d"; query "$class_key\\$d" "$v"; done; done
-}
-same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; return 1; }; }
 # Same registry as regsvr32 of the installed files writes, each by its own
 # architecture's regsvr32. The type library's help folder is the one of the
 # first registration (Wine keeps it), the 64-bit one in the x64 package.
@@ -142,23 +133,23 @@ drawer_test() { # loader, installed drawertest
     "$VTX_VDRAWER" ctl "$VDRAWER_CONTROL_PORT" AUTOCLOSE 2000 >/dev/null
     "$1" "$2" VX-CDUSB </dev/null >"$work/drawertest.log" 2>&1 || { tail -5 "$work/drawertest.log"; return 1; }
 }
-# The installed utility's builds, driven by the utility's own run tests: a
+# The installed utility's builds, driven by the utility's own run test: a
 # port typed into the port box reaches the registry view of either
-# architecture, the drawer's port is among those offered.
-utility_run() { # loader, tree of the test program, tests
+# architecture.
+utility_sets_port() { # loader, tree of the test program[, test]
     local dir=$VTX_PREFIX/drive_c/Program\ Files/Veltrix\ Works/VTXCashDrawer
-    VTX_UTILITY_DIR=$dir "$1" "$build/$2/tests/setup/setup_run_tests.exe" --gtest_filter="$3" \
+    VTX_UTILITY_DIR=$dir "$1" "$build/$2/tests/setup/setup_run_tests.exe" --gtest_filter="${3:-*PortBoxStores*}" \
         </dev/null >"$work/utility.log" 2>&1 || { grep -A3 -E 'Failure|FAILED' "$work/utility.log" | head -12; return 1; }
 }
+device_keys() { local v; for v in 64 32; do query "$class_key" $v; query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' $v; done; }
 refused_by_launch_condition() { # package
     grep -aq 'LaunchConditions. Return value 0' "$VTX_PREFIX/drive_c/downgrade.log" &&
         msiinfo export "$1" LaunchCondition | grep -q 'A newer version of \[ProductName\] is already installed'
 }
-nothing_of_ours_left() { # [key to pass over: a foreign Control Object's ProgID]
+nothing_of_ours_left() {
     local v k
     for v in 64 32; do
         for k in "${com_keys[@]}" "$class_key"; do
-            [ "$k" = "${1:-}" ] && continue
             [ "$(query "$k" "$v")" = absent ] || { echo "    left in view $v: $k"; return 1; }
         done
     done
@@ -166,31 +157,34 @@ nothing_of_ours_left() { # [key to pass over: a foreign Control Object's ProgID]
         ! compgen -G "$VTX_PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/VTXCashDrawer" >/dev/null
 }
 
+foreign_co() { local v; for v in $names; do query 'HKCR\OPOS.CashDrawer' $v; done; for v in 64 32; do query "HKCR\\CLSID\\$foreign" $v; done; }
+ours_co() { # views with our class, then views whose programs get it by "OPOS.CashDrawer"
+    local v; for v in 64 32; do [ "$(query "HKCR\\CLSID\\$co_clsid" $v)" = absent ] || echo "$v"; done
+    for v in 64 32; do
+        [ "$(VTX_LOADER=/usr/lib/wine/wine value_of 'HKCR\OPOS.CashDrawer\CLSID' '' $v)" != "$co_clsid" ] || echo "$v"
+    done
+}
+
 scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }
     msi /i "$old64" USBPORT=COM3 AUTORECONNECT=1
     check "older package installed" [ "$(installed_version)" = 2.0.0 ]
-    # What the utility and a site set in the device keys the upgrade must
-    # keep, each view its own: AutoReconnect stays on for 64-bit programs only.
-    local v d kept
+    # What the utility and a site set, each view its own (AutoReconnect on for 64-bit programs only).
+    local v
     for v in 64 32; do
         w reg add "$class_key\\VX-CDUSB" /v Port /d "COM$com" /f /reg:$v >/dev/null
         w reg add "$class_key\\VX-CDUSB" /v LDN /d 2 /f /reg:$v >/dev/null
-        w reg add "$class_key\\VX-CDUSB" /v TraceLevel /t REG_DWORD /d $((v / 16)) /f /reg:$v >/dev/null
-        w reg add "$class_key\\VX-CDUSB" /v TraceFile /d "C:\\logs\\vx$v.log" /f /reg:$v >/dev/null
-        for d in VX-CDUSB VX-CD; do
-            w reg add "$class_key\\$d" /v SiteNote /d "till 4 ($v-bit)" /f /reg:$v >/dev/null
-        done
+        for x in "TraceLevel /t REG_DWORD /d $((v / 16))" "TraceFile /d C:\\vx$v.log" "SiteNote /d till$v"; do
+            w reg add "$class_key\\VX-CD" /v $x /f /reg:$v && w reg add "$class_key\\VX-CDUSB" /v $x /f /reg:$v; done >/dev/null
     done
     w reg add "$class_key\\VX-CDUSB" /v AutoReconnect /t REG_DWORD /d 0 /f /reg:32 >/dev/null
-    kept=$(device_keys 64 32)
+    local kept; kept=$(device_keys)
     msi /i "$new64"
     check "upgrade replaced the older product" [ "$(installed_version)" = "$version" ]
     check "the port survived the upgrade in both views" ports_are "COM$com" 64 32
     check "the LDN count survived the upgrade in both views" device_values_are LDN 2 64 32
     check "AUTORECONNECT survived the upgrade in the 64-bit view" reconnect_is 0x1 64
-    check "every value of the device keys survived, each view's own" same "$kept" "$(device_keys 64 32)"
-    check "and the copy aside is gone" [ "$(query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' 64)$(query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' 32)" = absentabsent ]
+    check "every value survived, each view's own, and no copy is left" [ "$kept" = "$(device_keys)" ]
     check "device keys in both views" device_keys_in 64 32
     check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
@@ -206,96 +200,54 @@ scenario_x64() {
 }
 
 scenario_presets() {
-    # The drawer on a port only its device name reaches, as USB adapters' are.
-    local com=12
+    local com=12 # a port only its device name reaches, as USB adapters' often are
     prefix_up win64 presets || { fail "prefix"; return; }
     msi /i "$new64" USBPORT=COM5 SERIALPORT=COM6
     check "USBPORT preset in both views" ports_are COM5 64 32
     check "SERIALPORT preset" [ "$(value_of "$class_key\\VX-CD" Port 32)" = COM6 ]
     check "no AutoReconnect unless asked for" reconnect_is absent 64 32
-    check "the installed utility changes the port in both views" utility_run /usr/lib/wine/wine64 x86_64 '*PortBoxStores*'
-    check "and offers COM$com" utility_run /usr/lib/wine/wine64 x86_64 '*StartsWithTheStoredPort*'
+    check "the installed utility changes the port in both views" utility_sets_port /usr/lib/wine/wine64 x86_64
+    check "and offers COM$com" utility_sets_port /usr/lib/wine/wine64 x86_64 '*StartsWithTheStoredPort*'
     prefix_down
-}
-
-# A foreign Control Object as other vendors' installers leave it: its ProgID
-# in the first views (32: HKCR\Wow6432Node, which 32-bit programs read first
-# under Wine; 64: the key both views read on Windows), its class in the second.
-foreign_co() { # ProgID views, class views
-    local v
-    for v in 64 32; do
-        w reg delete 'HKCR\OPOS.CashDrawer' /f /reg:$v
-        w reg delete "HKCR\\CLSID\\$foreign" /f /reg:$v
-    done >/dev/null
-    for v in $1; do
-        w reg add 'HKCR\OPOS.CashDrawer' /ve /d 'Foreign Control Object' /f /reg:$v
-        w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v
-    done >/dev/null
-    for v in $2; do w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v; done >/dev/null
-    foreign_names=$1
-}
-foreign_registration() {
-    local v
-    for v in $foreign_names; do echo "[$v] ProgID"; query 'HKCR\OPOS.CashDrawer' $v; done
-    for v in 64 32; do echo "[$v] class"; query "HKCR\\CLSID\\$foreign" $v; done
-}
-# The class "OPOS.CashDrawer" names for that view's programs.
-name_in() { # view
-    local loader=/usr/lib/wine/wine64 view=(/reg:64)
-    [ "$1" = 32 ] && loader=/usr/lib/wine/wine view=()
-    "$loader" reg query 'HKCR\OPOS.CashDrawer\CLSID' /ve "${view[@]}" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ *(Default) *REG_SZ *//p'
-}
-# Our class and file in exactly the first views, our ProgID in exactly the second.
-ours_in() { # class views, ProgID views
-    local v dir got= want=
-    for v in 64 32; do
-        dir="$VTX_PREFIX/drive_c/Program Files (x86)/Veltrix Works/VTXCashDrawer"
-        [ $v = 64 ] && dir="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer"
-        [[ " $1 " = *" $v "* ]] && want+=" $v:class $v:file"
-        [[ " $2 " = *" $v "* ]] && want+=" $v:name"
-        [ -n "$(value_of "HKCR\\CLSID\\$co_clsid\\InprocServer32" '' $v)" ] && got+=" $v:class"
-        [ -e "$dir/OPOSCashDrawer.dll" ] && got+=" $v:file"
-        [ "$(name_in $v)" = "$co_clsid" ] && got+=" $v:name"
-    done
-    [ "$got" = "$want" ] || { echo "    ours:$got, expected:$want"; return 1; }
 }
 
 scenario_foreign_co() {
     prefix_up win64 foreign || { fail "prefix"; return; }
-    local foreign='{11111111-2222-3333-4444-555555555555}' foreign_names before c names classes our_classes our_names
-    foreign_co "64 32" "64 32"
-    before=$(foreign_registration)
+    local foreign='{11111111-2222-3333-4444-555555555555}' v before
+    for v in 64 32; do
+        w reg add 'HKCR\OPOS.CashDrawer' /ve /d 'Foreign Control Object' /f /reg:$v >/dev/null
+        w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v >/dev/null
+        w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v >/dev/null
+    done
+    before=$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)
     msi /i "$new64" REMOVE=ControlObject
     check "our service object installed" [ "$(query "HKCR\\CLSID\\$so_clsid\\InProcServer32" 64)" != absent ]
     check "our Control Object's file not installed" [ ! -e "$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/OPOSCashDrawer.dll" ]
-    check "the foreign Control Object's registration untouched" same "$before" "$(foreign_registration)"
+    check "the foreign Control Object's registration untouched" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
     msi /x "$new64"
-    check "and still untouched after uninstall" same "$before" "$(foreign_registration)"
-    # Each case: the foreign ProgID's views and class's views, then where ours
-    # goes, class and ProgID. A 32-bit-only one with a ProgID of its own (as
-    # Wine allows) or with the one both views read (as on Windows, where ours
-    # cannot have the name for 64-bit programs).
-    for c in "64 32|64 32||" "32|32|64|64" "64|32|64|" "||64 32|64 32"; do
-        IFS='|' read -r names classes our_classes our_names <<<"$c"
-        foreign_co "$names" "$classes"
-        before=$(foreign_registration)
-        msi /i "$old64" USBPORT="COM$com"
-        check "[$c] installed: the foreign one untouched" same "$before" "$(foreign_registration)"
-        check "[$c] ours where there is none" ours_in "$our_classes" "$our_names"
-        msi /i "$new64"
-        check "[$c] upgraded: the foreign one untouched" same "$before" "$(foreign_registration)"
-        check "[$c] ours where there is none" ours_in "$our_classes" "$our_names"
-        [ "$c" = "32|32|64|64" ] &&
-            check "[$c] ours for 64-bit programs" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
-        msi /x "$new64"
-        check "[$c] uninstalled: the foreign one untouched" same "$before" "$(foreign_registration)"
-        check "[$c] nothing of ours left" nothing_of_ours_left "${names:+HKCR\\OPOS.CashDrawer}"
-        check "[$c] and not the ProgID" ours_in "" ""
+    check "and still untouched after uninstall" [ "$before" = "$(for v in 64 32; do query 'HKCR\OPOS.CashDrawer' $v; query "HKCR\\CLSID\\$foreign" $v; query "HKCR\\CLSID\\$co_clsid" $v; done)" ]
+    # Each case: the foreign ProgID's views (32: Wine's HKCR\Wow6432Node, 64: the one Windows shares), its
+    # class's, then ours: views with our class, views whose programs get it by name; compared with the
+    # foreign ProgID and class subtrees (foreign_co) before each step.
+    local c names classes want step
+    for c in "64 32|64 32|" "32|32|64 64" "64|32|64" "||64 32 64 32"; do
+        IFS='|' read -r names classes want <<<"$c"
+        for v in 64 32; do w reg delete 'HKCR\OPOS.CashDrawer' /f /reg:$v; w reg delete "HKCR\\CLSID\\$foreign" /f /reg:$v
+        done >/dev/null
+        for v in $names; do w reg add 'HKCR\OPOS.CashDrawer\CLSID' /ve /d "$foreign" /f /reg:$v; done >/dev/null
+        for v in $classes; do w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v; done >/dev/null
+        before=$(foreign_co)
+        for step in "/i:$old64" "/i:$new64" "/x:$new64"; do
+            msi "${step%%:*}" "${step#*:}" USBPORT="COM$com"
+            [ "${step%%:*}" = /x ] && want=
+            check "[$c] ${step##*/}: the foreign one untouched, ours in [$want]" \
+                [ "$before|$want" = "$(foreign_co)|$(echo $(ours_co))" ]
+            [ "$want:$step" = "64 64:/i:$new64" ] &&
+                check "[$c] ours for 64-bit programs" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
+        done
     done
     prefix_down
 }
-
 scenario_x86() {
     prefix_up win32 x86 || { fail "prefix"; return; }
     msi /i "$new86" USBPORT="COM$com"
@@ -303,7 +255,7 @@ scenario_x86() {
     check "USBPORT preset" ports_are "COM$com" 32
     check "registration equals regsvr32's" registration_matches_regsvr32 32
     check "drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir64\\drawertest.exe"
-    check "the installed utility changes the port" utility_run /usr/lib/wine/wine i686 '*PortBoxStores*'
+    check "the installed utility changes the port" utility_sets_port /usr/lib/wine/wine i686
     prefix_down
 }
 

@@ -5,7 +5,6 @@
 #include "logic/FrmNewLdn.h"
 
 #include <functional>
-#include <map>
 
 namespace vtx::setup::test {
 namespace {
@@ -45,6 +44,7 @@ TEST_F(SetupNewLdn, ConfirmedAddStoresTheTrimmedNameRefillsTheListAndCountsUp) {
     EXPECT_EQ(messages.shown,
               (std::vector<Shown>{{L"Add new logical device POS2?", L"LDN Setting", Buttons::YesNo}}));
     EXPECT_EQ(registry.Get(kClassKey, L"POS2"), RegValue(std::wstring(L"VX-CDUSB")));
+    EXPECT_EQ(registry.nameDevice, L"VX-CDUSB"); // whose names the other view gives up
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"3")));
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"})) << "emptied, then refilled";
     EXPECT_EQ(view.ldnText, L"POS1");
@@ -76,17 +76,6 @@ TEST_F(SetupNewLdn, ANameOfAnotherDeviceIsRedirectedToThisOne) {
     Confirm(L"POS9");
     EXPECT_EQ(registry.Get(kClassKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"5")));
-}
-
-TEST_F(SetupNewLdn, TheOtherViewGetsTheNameUnlessAnotherDeviceHasItThere) {
-    registry.mirroredNames = {{L"POS9", L"VX-CD"}};
-    Confirm(L"POS8");
-    EXPECT_EQ(view.status, L"");
-    Confirm(L"POS9");
-    EXPECT_EQ(registry.Get(kClassKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
-    EXPECT_EQ(registry.mirroredNames,
-              (std::map<std::wstring, std::wstring>{{L"POS8", L"VX-CDUSB"}, {L"POS9", L"VX-CD"}}));
-    EXPECT_EQ(view.status, kMirrorFailed);
 }
 
 TEST_F(SetupNewLdn, AnsweringNoWritesNothingAndCloses) {

@@ -87,26 +87,12 @@ std::optional<ValueTable> FakeSetupRegistry::List(const std::wstring& path) {
     return table;
 }
 
-void FakeSetupRegistry::WriteName(const std::wstring& path, const std::wstring& name,
-                                  const std::wstring& data, std::wstring_view device) {
-    Write(path, name, kTypeText, data);
-    auto mirrored = mirroredNames.find(name);
-    if (mirrored == mirroredNames.end() || mirrored->second == device) {
-        mirroredNames[name] = data;
-    } else {
-        m_mirrorMissed = true;
-    }
-}
-
 void FakeSetupRegistry::DeleteName(const std::wstring& path, const std::wstring& name,
                                    std::wstring_view device) {
+    nameDevice = device;
     auto key = m_keys.find(path);
     if (key != m_keys.end()) {
         std::erase_if(key->second, [&](const Value& v) { return v.name == name; });
-    }
-    if (auto mirrored = mirroredNames.find(name);
-        mirrored != mirroredNames.end() && mirrored->second == device) {
-        mirroredNames.erase(mirrored);
     }
     m_mirrorMissed = m_mirrorMissed || m_mirrorFails;
 }

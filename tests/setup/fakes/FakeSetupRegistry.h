@@ -28,9 +28,8 @@ public:
     int WriteCount() const { return m_writes; }
     // Every later change misses the other registry view.
     void FailMirror() { m_mirrorFails = true; }
-    // The other registry view's logical device names (name to device), which
-    // only WriteName and DeleteName change.
-    std::map<std::wstring, std::wstring> mirroredNames;
+    // The device the last name change was for: the other view's name is left alone unless it names that one.
+    std::wstring nameDevice;
 
     bool OpenFullAccess(const std::wstring& path) override;
     std::wstring ReadPort(const std::wstring& devicePath) override;
@@ -40,7 +39,10 @@ public:
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
     void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
-                   std::wstring_view device) override;
+                   std::wstring_view device) override {
+        nameDevice = device;
+        Write(path, name, kTypeText, data);
+    }
     void DeleteName(const std::wstring& path, const std::wstring& name, std::wstring_view device) override;
     bool TakeMirrorFailure() override { return std::exchange(m_mirrorMissed, false); }
 
