@@ -142,6 +142,12 @@ utility_sets_port() { # loader, tree of the test program[, test]
         </dev/null >"$work/utility.log" 2>&1 || { grep -A3 -E 'Failure|FAILED' "$work/utility.log" | head -12; return 1; }
 }
 device_keys() { local v; for v in 64 32; do query "$class_key" $v; query 'HKLM\SOFTWARE\VTXCashDrawer upgrade' $v; done; }
+# The VBScript POS session, which late-binds every member of the installed Control Object.
+script_session() { # loader, script host
+    "$VTX_VDRAWER" ctl "$VDRAWER_CONTROL_PORT" AUTOCLOSE 2000 >/dev/null
+    "$1" "$2" //nologo "Z:${root//\//\\}\\tests\\e2e\\pos-session.vbs" VX-CDUSB </dev/null >"$work/script.log" 2>&1
+    grep -q 'session passed' "$work/script.log" || { tail -5 "$work/script.log"; return 1; }
+}
 refused_by_launch_condition() { # package
     grep -aq 'LaunchConditions. Return value 0' "$VTX_PREFIX/drive_c/downgrade.log" &&
         msiinfo export "$1" LaunchCondition | grep -q 'A newer version of \[ProductName\] is already installed'
@@ -190,6 +196,8 @@ scenario_x64() {
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
     check "64-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
     check "32-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir32\\drawertest.exe"
+    check "64-bit script client, every member" script_session /usr/lib/wine/wine64 'C:\windows\system32\cscript.exe'
+    check "32-bit script client, every member" script_session /usr/lib/wine/wine 'C:\windows\syswow64\cscript.exe'
     msi /i "$old64" /l*v 'C:\downgrade.log'
     check "a downgrade is refused ($(installed_version))" [ "$(installed_version)" = "$version" ]
     # Wine's msiexec logs the refusal but not the text it would show.
