@@ -1,4 +1,6 @@
 #pragma once
+// CCashDrawer, the service object. Dispatch methods run on the Control Object's thread;
+// the status monitor and event dispatch threads touch only what each member's comment allows.
 #include <windows.h>
 #include <oaidl.h>
 

@@ -1,4 +1,6 @@
 #pragma once
+// The cash drawer's properties and device values. Control Object's thread, except the
+// atomic DrawerOpened, which the status monitor writes too.
 #include "service/CommonProperties.h"
 
 #include <atomic>

@@ -1,4 +1,6 @@
 #pragma once
+// The properties every OPOS device category has, and the state flag word. Control Object's
+// thread, except the atomic PowerState, which the status monitor writes when it reports power.
 #include <windows.h>
 
 #include <atomic>

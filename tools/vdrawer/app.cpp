@@ -1,3 +1,5 @@
+// The virtual drawer's event loop: one poll over the signals, the line (while it drains) and the control
+// clients.
 #include "app.h"
 
 #include "sys_error.h"

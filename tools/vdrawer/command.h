@@ -1,5 +1,5 @@
 #pragma once
-
+// One parsed command of the virtual drawer's control channel.
 #include "reply_policy.h"
 
 #include <chrono>

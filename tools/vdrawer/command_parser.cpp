@@ -1,3 +1,4 @@
+// Parses the virtual drawer's control-channel lines into commands.
 #include "command.h"
 
 #include "hex.h"

@@ -1,3 +1,4 @@
+// Carries out control-channel commands against the virtual drawer and its line.
 #include "controller.h"
 
 #include "hex.h"

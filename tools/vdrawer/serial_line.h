@@ -1,5 +1,5 @@
 #pragma once
-
+// The virtual drawer's end of the serial cable: the pty, its link in the prefix, and whether it is read.
 #include "com_link.h"
 #include "pty_port.h"
 

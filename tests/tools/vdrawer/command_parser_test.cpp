@@ -1,3 +1,4 @@
+// The virtual drawer's control-channel parser: keywords, arguments and the errors it answers.
 #include "command.h"
 
 #include <gmock/gmock.h>
