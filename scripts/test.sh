@@ -50,6 +50,7 @@ run_counted() { # label, title, command...
     rm -f "$log"
 }
 
+run_counted file-heads "file heads" "$root/scripts/check-file-heads.sh"
 run_counted models "model checks" "$root/scripts/check-models.sh"
 run_ctest host "$build/host"
 run_ctest x86_64 "$build/x86_64"
