@@ -10,6 +10,20 @@ namespace vtx {
 
 using namespace opos;
 
+namespace {
+// What DirectIO and RetrieveStatistics answer unless the device is open,
+// claimed and enabled; OPOS_SUCCESS when it is.
+long RefusalUnlessEnabled(const CCashDrawerProperties& properties) {
+    if (!properties.IsOpen()) {
+        return OPOS_E_ILLEGAL;
+    }
+    if (!properties.IsClaimed()) {
+        return OPOS_E_NOTCLAIMED;
+    }
+    return properties.IsEnabled() ? OPOS_SUCCESS : OPOS_E_DISABLED;
+}
+} // namespace
+
 long CCashDrawer::CheckHealth(long level) {
     if (!m_properties.IsOpen()) {
         return StoreResult(OPOS_E_ILLEGAL);
@@ -35,16 +49,9 @@ long CCashDrawer::CheckHealth(long level) {
 }
 
 long CCashDrawer::DirectIO(long, long*, BSTR*) {
-    if (!m_properties.IsOpen()) {
-        return StoreResult(OPOS_E_ILLEGAL);
-    }
-    if (!m_properties.IsClaimed()) {
-        return StoreResult(OPOS_E_NOTCLAIMED);
-    }
-    if (!m_properties.IsEnabled()) {
-        return StoreResult(OPOS_E_DISABLED);
-    }
-    return StoreResult(OPOS_E_ILLEGAL);
+    // No DirectIO command is supported: a usable device answers "illegal" too.
+    const long refusal = RefusalUnlessEnabled(m_properties);
+    return StoreResult(refusal != OPOS_SUCCESS ? refusal : OPOS_E_ILLEGAL);
 }
 
 long CCashDrawer::CompareFirmwareVersion(BSTR, long*) {
@@ -61,14 +68,8 @@ long CCashDrawer::UpdateStatistics(BSTR) {
 }
 
 long CCashDrawer::RetrieveStatistics(BSTR* pStatisticsBuffer) {
-    if (!m_properties.IsOpen()) {
-        return StoreResult(OPOS_E_ILLEGAL);
-    }
-    if (!m_properties.IsClaimed()) {
-        return StoreResult(OPOS_E_NOTCLAIMED);
-    }
-    if (!m_properties.IsEnabled()) {
-        return StoreResult(OPOS_E_DISABLED);
+    if (const long refusal = RefusalUnlessEnabled(m_properties); refusal != OPOS_SUCCESS) {
+        return StoreResult(refusal);
     }
     // Allocated before anything changes: on failure the caller's string stays.
     Bstr document(StatisticsDocument());
