@@ -16,14 +16,7 @@ constexpr DWORD kPollPauseMs = 1500;
 
 DWORD WINAPI CCashDrawer::StatusThreadProc(LPVOID param) {
     auto* self = static_cast<CCashDrawer*>(param);
-    try {
-        self->MonitorStatus();
-        return 0;
-    } catch (...) {
-        // Whoever waits for the stop must not wait in vain.
-        self->m_statusThread.SignalStopped();
-        return static_cast<DWORD>(-1);
-    }
+    return RunWorker(self->m_statusThread, [self] { self->MonitorStatus(); });
 }
 
 void CCashDrawer::MonitorStatus() {

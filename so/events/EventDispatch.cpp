@@ -9,14 +9,7 @@ namespace vtx {
 
 DWORD WINAPI EventDispatchThreadProc(LPVOID param) {
     auto* events = static_cast<CEventInterface*>(param);
-    try {
-        events->RunEventDispatch();
-        return 0;
-    } catch (...) {
-        // Whoever waits for the stop must not wait in vain.
-        events->m_dispatchThread.SignalStopped();
-        return static_cast<DWORD>(-1);
-    }
+    return RunWorker(events->m_dispatchThread, [events] { events->RunEventDispatch(); });
 }
 
 void CEventInterface::RunEventDispatch() {

@@ -55,4 +55,16 @@ protected:
     UniqueHandle m_evStopped;
 };
 
+// A worker thread's body, run so that no exception leaves the thread: one that
+// escapes still signals the stop, so whoever waits for it does not wait in vain.
+template <class Body> DWORD RunWorker(const COPOSThread& worker, Body&& body) noexcept {
+    try {
+        body();
+        return 0;
+    } catch (...) {
+        worker.SignalStopped();
+        return static_cast<DWORD>(-1);
+    }
+}
+
 } // namespace vtx
