@@ -1,3 +1,4 @@
+// Resolving the name given to Open to a device key and its service object's ProgID.
 #include "DeviceLookup.h"
 
 #include "win32/UniqueRegKey.h"

@@ -1,4 +1,6 @@
 #pragma once
+// Finding a cash drawer device in the registry by the name given to Open. No state;
+// the Control Object calls it from Open, and drawertest uses it too.
 #include <windows.h>
 
 #include <string>

@@ -1,3 +1,5 @@
+// Automation arguments converted to the Control Object's types, and by-reference
+// results written back in the caller's own VARIANT type.
 #include "DispatchArgs.h"
 
 #include "com/Variant.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Owner of a BSTR: freed on destruction or reset.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -8,7 +9,6 @@
 
 namespace vtx {
 
-// Owner of a BSTR.
 class Bstr {
 public:
     Bstr() noexcept = default;

@@ -1,11 +1,11 @@
 #pragma once
+// Owning COM interface pointer (one reference).
 #include <unknwn.h>
 
 #include <utility>
 
 namespace vtx {
 
-// Owning interface pointer (one reference).
 template <class T> class ComPtr {
 public:
     ComPtr() noexcept = default;

@@ -1,4 +1,8 @@
 #pragma once
+// A class factory that lives as long as its module (a static object). It
+// holds a reference of its own, so clients can never release it to zero;
+// references beyond that one tell DllCanUnloadNow that a client still holds
+// it. Server locks count towards the module's lock count.
 #include <windows.h>
 #include <unknwn.h>
 
@@ -6,10 +10,6 @@
 
 namespace vtx {
 
-// A class factory that lives as long as its module (a static object). It
-// holds a reference of its own, so clients can never release it to zero;
-// references beyond that one tell DllCanUnloadNow that a client still holds
-// it. Server locks count towards the module's lock count.
 class CStaticClassFactory : public IClassFactory {
 public:
     using CreateFn = HRESULT (*)(REFIID riid, void** ppv);

@@ -1,10 +1,10 @@
 #pragma once
+// Owner of a VARIANT: cleared on destruction.
 #include <windows.h>
 #include <oleauto.h>
 
 namespace vtx {
 
-// Owner of a VARIANT: cleared on destruction.
 class Variant {
 public:
     Variant() noexcept { VariantInit(&m_v); }

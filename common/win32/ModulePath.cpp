@@ -1,3 +1,4 @@
+// A loaded module's full path, and the 8.3 form of a path (both through the wide Win32 calls).
 #include "win32/ModulePath.h"
 
 namespace vtx {

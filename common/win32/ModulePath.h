@@ -1,4 +1,5 @@
 #pragma once
+// Paths of loaded modules, for self-registration and for loading a module's own type library.
 #include <windows.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Creating unnamed events and mutexes; failure throws std::bad_alloc, as any allocation failure would.
 #include "win32/UniqueHandle.h"
 
 #include <new>

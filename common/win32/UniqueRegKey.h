@@ -1,11 +1,11 @@
 #pragma once
+// Owner of an open registry key: closed on destruction or reset.
 #include <windows.h>
 
 #include <utility>
 
 namespace vtx {
 
-// Owner of an open registry key.
 class UniqueRegKey {
 public:
     UniqueRegKey() noexcept = default;

@@ -1,3 +1,4 @@
+// The Control Object's class factory: creates CCashDrawerControl; server locks count towards the module's.
 #include "ControlFactory.h"
 
 #include "CashDrawerControl.h"

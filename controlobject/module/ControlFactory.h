@@ -1,9 +1,9 @@
 #pragma once
+// The Control Object's class factory: static, with a reference of its own.
 #include "com/StaticClassFactory.h"
 
 namespace vtx::co {
 
-// The Control Object's class factory: static, with a reference of its own.
 CStaticClassFactory& ControlFactory();
 
 } // namespace vtx::co

@@ -1,3 +1,5 @@
+// The drawer test's calls on the Control Object through IDispatch: creation by ProgID,
+// Invoke by DISPID (Claim by name), and every failure of the object as an AutomationError.
 #include "automation/DispatchControlObject.h"
 
 #include "com/Bstr.h"

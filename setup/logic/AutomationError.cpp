@@ -1,3 +1,4 @@
+// How a failed Control Object call reads on the status label: its text and its HRESULT.
 #include "logic/AutomationError.h"
 
 #include <cwchar>

@@ -1,4 +1,6 @@
 #pragma once
+// A failure of the Control Object itself, as opposed to a result code, and the
+// system's text for an HRESULT to describe it with.
 #include <windows.h>
 
 #include <stdexcept>
@@ -6,7 +8,6 @@
 
 namespace vtx::setup {
 
-// A failure of the Control Object itself, as opposed to a result code.
 class AutomationError : public std::runtime_error {
 public:
     AutomationError(HRESULT hr, std::wstring text)

@@ -1,3 +1,4 @@
+// Reading the device key's "LDN" count and stepping it as a logical device name is added or deleted.
 #include "logic/LdnCount.h"
 
 #include "logic/RegistryLayout.h"

@@ -1,9 +1,9 @@
 #pragma once
+// The main window's controls as its logic sees them: MainWindow in the program, fakes in tests.
 #include <string>
 
 namespace vtx::setup {
 
-// The main window's controls as its logic sees them.
 class MainView {
 public:
     virtual ~MainView() = default;

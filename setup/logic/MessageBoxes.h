@@ -1,4 +1,5 @@
 #pragma once
+// Modal message boxes, without icons, as the windows' logic asks for them.
 #include <string>
 
 namespace vtx::setup {
@@ -6,7 +7,6 @@ namespace vtx::setup {
 enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
 
-// Modal message boxes, without icons.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;

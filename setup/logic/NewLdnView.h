@@ -1,9 +1,9 @@
 #pragma once
+// The new logical device dialog's controls as its logic sees them.
 #include <string>
 
 namespace vtx::setup {
 
-// The new logical device dialog's controls as its logic sees them.
 class NewLdnView {
 public:
     virtual ~NewLdnView() = default;

@@ -1,9 +1,9 @@
 #pragma once
+// Whether a port ("COM3", "LPT1") can be opened on this computer now.
 #include <string>
 
 namespace vtx::setup {
 
-// Whether a port ("COM3", "LPT1") can be opened on this computer now.
 class PortProbe {
 public:
     virtual ~PortProbe() = default;

@@ -1,3 +1,4 @@
+// Trimming typed text, and reading and stepping counts within 32 bits.
 #include "logic/TextRules.h"
 
 #include <limits>

@@ -1,4 +1,5 @@
 #pragma once
+// The utility's rules for text the user types and the counts it stores as text.
 #include <cstdint>
 #include <string>
 #include <string_view>

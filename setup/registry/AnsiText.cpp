@@ -1,3 +1,4 @@
+// Wide text to and from the system's ANSI code page, for the registry module's ANSI calls.
 #include "registry/AnsiText.h"
 
 #include <windows.h>

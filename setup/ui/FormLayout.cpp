@@ -1,3 +1,5 @@
+// Creating a window's controls from twips at the screen's DPI, with the forms' fonts,
+// and sizing and placing the window itself.
 #include "ui/FormLayout.h"
 
 namespace vtx::setup {

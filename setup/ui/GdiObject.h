@@ -1,11 +1,11 @@
 #pragma once
+// Owner of a font or brush: deleted on destruction or reset.
 #include <windows.h>
 
 #include <utility>
 
 namespace vtx::setup {
 
-// Owner of a font or brush.
 class GdiObject {
 public:
     GdiObject() noexcept = default;

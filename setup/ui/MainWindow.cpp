@@ -1,3 +1,5 @@
+// The main window: its class, controls, message loop and message handling; control
+// events go to FrmMain, and FrmMain's requests come back through MainView.
 #include "ui/MainWindow.h"
 
 #include "ui/ControlIds.h"

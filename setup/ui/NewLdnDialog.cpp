@@ -1,3 +1,5 @@
+// The new logical device dialog: an in-memory template, controls created at
+// initialisation, and events forwarded to FrmNewLdn.
 #include "ui/NewLdnDialog.h"
 
 #include "ui/ControlIds.h"

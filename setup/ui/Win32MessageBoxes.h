@@ -1,11 +1,11 @@
 #pragma once
+// Message boxes through MessageBoxW, modal to their owner window, without an icon.
 #include "logic/MessageBoxes.h"
 
 #include <windows.h>
 
 namespace vtx::setup {
 
-// MessageBoxW, modal to its owner window, without an icon.
 class Win32MessageBoxes final : public MessageBoxes {
 public:
     explicit Win32MessageBoxes(HWND owner = nullptr) : m_owner(owner) {}

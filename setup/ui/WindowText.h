@@ -1,4 +1,5 @@
 #pragma once
+// A window's or control's whole text.
 #include <windows.h>
 
 #include <string>

@@ -1,3 +1,5 @@
+// A stored port name to its number: every "COM" dropped, then the rest read as the
+// C library reads a long, saturated instead of overflowing.
 #include "device/PortNumber.h"
 
 #include <climits>

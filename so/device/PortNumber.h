@@ -1,4 +1,5 @@
 #pragma once
+// The port number in a device's stored port name, as OpenPort reads it. No state.
 #include <string>
 
 namespace vtx {

@@ -1,3 +1,4 @@
+// The system speaker and clock, or the stand-in a test has installed (swapped atomically).
 #include "device/Speaker.h"
 
 #include <atomic>

@@ -1,10 +1,10 @@
 #pragma once
+// The speaker and clock WaitForDrawerClose uses, behind a seam so tests can
+// count tones without sound and without waiting them out.
 #include <windows.h>
 
 namespace vtx {
 
-// The speaker and clock WaitForDrawerClose uses, behind a seam so tests can
-// count tones without sound and without waiting them out.
 class ISpeaker {
 public:
     virtual ~ISpeaker() = default;

@@ -1,4 +1,8 @@
 #pragma once
+// One event on its way from a worker thread to the Control Object's thread.
+// Shared between the dispatch thread and the window message that carries it:
+// whichever lets go last frees it, so a record whose hand-over timed out is
+// reclaimed once its message has been handled, and never before.
 #include "win32/UniqueHandle.h"
 
 #include <atomic>
@@ -7,10 +11,6 @@ namespace vtx {
 
 inline constexpr int EVENT_KIND_STATUS_UPDATE = 5;
 
-// One event on its way from a worker thread to the Control Object's thread.
-// Shared between the dispatch thread and the window message that carries it:
-// whichever lets go last frees it, so a record whose hand-over timed out is
-// reclaimed once its message has been handled, and never before.
 class COPOSEvent {
 public:
     COPOSEvent();

@@ -1,10 +1,4 @@
 #pragma once
-#include "win32/UniqueHandle.h"
-
-#include <atomic>
-
-namespace vtx {
-
 // Control block of one worker thread and its stop protocol. Start, Stop and
 // IsRunning belong to the owner's thread; the worker only reads the stop
 // request and signals m_evStopped.
@@ -17,6 +11,12 @@ namespace vtx {
 //   the thread handle. Both stay set until the worker has ended, so no wait
 //   of the worker can consume the request; then Stop clears them.
 // - The worker ends when it sees either; it never resets them.
+#include "win32/UniqueHandle.h"
+
+#include <atomic>
+
+namespace vtx {
+
 class COPOSThread {
 public:
     COPOSThread();

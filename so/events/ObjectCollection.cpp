@@ -1,3 +1,5 @@
+// The event queue's list: emptying it (releasing the list's hold on each record)
+// and locking it, where an abandoned mutex counts as taken.
 #include "events/ObjectCollection.h"
 
 namespace vtx {

@@ -1,4 +1,6 @@
 #pragma once
+// The event queue's list of records and its mutex. The status monitor adds under
+// the lock; the dispatch thread takes, and the Control Object's thread discards, under it too.
 #include "events/OPOSEvent.h"
 #include "win32/UniqueHandle.h"
 

@@ -1,3 +1,5 @@
+// The service object's class factory and the module's list of factories, which
+// DllGetClassObject, DllCanUnloadNow and self-registration walk.
 #include "module/ClassFactory.h"
 
 #include "module/ModuleIds.h"

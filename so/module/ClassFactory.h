@@ -1,13 +1,13 @@
 #pragma once
+// The module's one class factory: a static object that creates CCashDrawer.
+// It is invisible to DllGetClassObject until the application object marks
+// it available.
 #include "com/StaticClassFactory.h"
 
 #include <atomic>
 
 namespace vtx {
 
-// The module's one class factory: a static object that creates CCashDrawer.
-// It is invisible to DllGetClassObject until the application object marks
-// it available.
 class CCashDrawerFactory final : public CStaticClassFactory {
 public:
     CCashDrawerFactory(const CLSID& clsid, const wchar_t* progId);

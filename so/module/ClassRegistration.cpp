@@ -1,3 +1,4 @@
+// Writing and deleting the class entries of self-registration under HKEY_CLASSES_ROOT.
 #include "module/ClassRegistration.h"
 
 #include "module/ClassFactory.h"

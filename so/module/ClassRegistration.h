@@ -1,4 +1,6 @@
 #pragma once
+// The service object's class entries under HKEY_CLASSES_ROOT (ProgID, CLSID, server
+// path, threading model), written and removed by self-registration.
 #include <windows.h>
 
 #include <string>

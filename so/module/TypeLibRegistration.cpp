@@ -1,3 +1,5 @@
+// Registering and unregistering the embedded type library, under the locale and
+// platform the library itself states.
 #include "module/TypeLibRegistration.h"
 
 #include "com/ComPtr.h"

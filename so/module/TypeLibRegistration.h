@@ -1,4 +1,5 @@
 #pragma once
+// Registration of the type library the service object's DLL carries as TYPELIB 1.
 #include <windows.h>
 
 #include <string>

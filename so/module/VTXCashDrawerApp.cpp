@@ -1,3 +1,4 @@
+// The module's one application object and its load-time initialisation.
 #include "module/VTXCashDrawerApp.h"
 
 #include "module/ClassFactory.h"

@@ -1,10 +1,11 @@
 #pragma once
+// The module's application object: one global, created when the library is
+// loaded; its initialisation, run by DllMain on process attach, makes the class
+// factories available.
 #include <windows.h>
 
 namespace vtx {
 
-// The module's application object: one global, created when the library is
-// loaded; its initialisation makes the class factories available.
 class CVTXCashDrawerApp {
 public:
     CVTXCashDrawerApp() = default;

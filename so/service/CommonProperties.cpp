@@ -1,3 +1,4 @@
+// The common properties' values at Open, and their numbers by property index.
 #include "service/CommonProperties.h"
 
 #include "service/OposConstants.h"

@@ -1,3 +1,5 @@
+// OpenService's link to the Control Object: the DISPIDs of its SODirectIO and
+// SOStatusUpdate callbacks, looked up once. Control Object's thread.
 #include "service/CashDrawer.h"
 
 #include "service/OposConstants.h"

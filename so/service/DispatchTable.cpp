@@ -1,3 +1,5 @@
+// The dispatch interface's methods and parameters, name lookup, and the Automation
+// conversion of each parameter type. Constant data: any thread may read it.
 #include "service/DispatchTable.h"
 
 namespace vtx {

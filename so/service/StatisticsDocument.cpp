@@ -1,3 +1,4 @@
+// The statistics document's text: the equipment's fields in the IXRetail namespace, no statistic.
 #include "service/StatisticsDocument.h"
 
 namespace vtx {

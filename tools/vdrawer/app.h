@@ -1,5 +1,6 @@
 #pragma once
-
+// The running virtual drawer: a single-threaded poll loop over the pty, the control clients, the timers
+// and SIGTERM/SIGINT. Leaving run() or an exception from the constructor undoes everything set up.
 #include "control_server.h"
 #include "controller.h"
 #include "drawer.h"
@@ -10,8 +11,6 @@
 
 namespace vdrawer {
 
-// The running virtual drawer: a single-threaded poll loop over the pty, the control clients, the timers
-// and SIGTERM/SIGINT. Leaving run() or an exception from the constructor undoes everything set up.
 class App {
 public:
     // Throws std::system_error when the pty, the link or the control port cannot be set up.

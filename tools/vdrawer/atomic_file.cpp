@@ -1,3 +1,4 @@
+// Writes a temporary file beside the target, then renames it over the target.
 #include "atomic_file.h"
 
 #include "sys_error.h"

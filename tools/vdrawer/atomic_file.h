@@ -1,5 +1,5 @@
 #pragma once
-
+// Replacing a file in one step, for the pid and port files that scripts wait for.
 #include <filesystem>
 #include <string_view>
 

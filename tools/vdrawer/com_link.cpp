@@ -1,3 +1,4 @@
+// The COM link: a temporary symlink renamed into place, removed only while it still points where we made it.
 #include "com_link.h"
 
 #include "sys_error.h"

@@ -1,13 +1,12 @@
 #pragma once
-
+// The Wine prefix's dosdevices/comN symlink, which is how the Windows side finds the port.
+// Only a link this object made is ever removed; someone may have re-pointed it meanwhile.
 #include <filesystem>
 #include <optional>
 #include <string>
 
 namespace vdrawer {
 
-// The Wine prefix's dosdevices/comN symlink, which is how the Windows side finds the port.
-// Only a link this object made is ever removed; someone may have re-pointed it meanwhile.
 class ComLink {
 public:
     ComLink(const std::filesystem::path& prefix, int com);

@@ -1,3 +1,5 @@
+// The control channel's sockets: accepting clients, splitting their input into lines for the handler,
+// queued non-blocking replies, and dropping clients that are gone. On the event loop's thread only.
 #include "control_server.h"
 
 #include "sys_error.h"

@@ -1,5 +1,7 @@
 #pragma once
-
+// Line-based TCP control channel on 127.0.0.1. Non-blocking throughout; replies go out in order per client.
+// A paused client's further lines wait in its buffer, so a reply given later still arrives before the
+// replies to the lines sent after it. Runs on the event loop's thread only, as do its handlers.
 #include "unique_fd.h"
 #include "watch.h"
 
@@ -12,9 +14,6 @@
 
 namespace vdrawer {
 
-// Line-based TCP control channel on 127.0.0.1. Non-blocking throughout; replies go out in order per client.
-// A paused client's further lines wait in its buffer, so a reply given later still arrives before the
-// replies to the lines sent after it.
 class ControlServer {
 public:
     using ClientId = std::uint64_t;

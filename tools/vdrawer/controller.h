@@ -1,5 +1,6 @@
 #pragma once
-
+// Carries out control-channel commands against the drawer and its serial line. On the event loop's
+// thread; a WAITRX reply comes later, from the receive path or its timer in the same loop.
 #include "command.h"
 #include "control_server.h"
 #include "drawer.h"
@@ -11,7 +12,6 @@
 
 namespace vdrawer {
 
-// Carries out control-channel commands against the drawer and its serial line.
 class Controller {
 public:
     Controller(Drawer& drawer, SerialLine& line, TimerQueue& timers, ControlServer& server);

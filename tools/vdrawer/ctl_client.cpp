@@ -1,3 +1,4 @@
+// The "vdrawer ctl" client: one blocking connection to 127.0.0.1, one command line out, one reply line back.
 #include "ctl_client.h"
 
 #include "unique_fd.h"

@@ -1,3 +1,5 @@
+// The simulated drawer's reactions: commands found in the line's bytes, answers written at once or from
+// timers, and the auto-close countdown. On the event loop's thread; its timers fire in the same loop.
 #include "drawer.h"
 
 #include <algorithm>

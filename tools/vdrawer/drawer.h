@@ -1,5 +1,6 @@
 #pragma once
-
+// The simulated drawer: its state, how it reacts to bytes from the line, and what it has received.
+// It does no I/O itself; answers go to the writer, which may run later from the timer queue.
 #include "drawer_protocol.h"
 #include "reply_policy.h"
 #include "request_scanner.h"
@@ -20,8 +21,6 @@ struct DrawerStats {
     std::uint64_t bytes = 0;
 };
 
-// The simulated drawer: its state, how it reacts to bytes from the line, and what it has received.
-// It does no I/O itself; answers go to the writer, which may run later from the timer queue.
 class Drawer {
 public:
     using PortWriter = std::function<void(std::span<const std::uint8_t>)>;

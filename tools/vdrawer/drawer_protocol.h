@@ -1,5 +1,5 @@
 #pragma once
-
+// The drawer's wire protocol as the virtual drawer speaks it: two 4-byte commands and the status bytes.
 #include <array>
 #include <cstdint>
 #include <vector>

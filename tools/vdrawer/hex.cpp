@@ -1,3 +1,4 @@
+// Formatting bytes as hex pairs and parsing a run of hex digits.
 #include "hex.h"
 
 namespace vdrawer {

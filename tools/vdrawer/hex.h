@@ -1,5 +1,5 @@
 #pragma once
-
+// Bytes as hex text on the control channel: RX replies and SCRIPT arguments.
 #include "drawer_protocol.h"
 
 #include <optional>

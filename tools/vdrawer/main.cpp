@@ -1,3 +1,5 @@
+// The virtual drawer's entry point: "vdrawer ctl" sends one control command; otherwise the drawer
+// starts (in the background with --daemon), writes its pid and port files, and runs until told to stop.
 #include "app.h"
 #include "atomic_file.h"
 #include "ctl_client.h"

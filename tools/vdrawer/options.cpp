@@ -1,3 +1,4 @@
+// Parsing the virtual drawer's command line, with the range each number may take.
 #include "options.h"
 
 #include <charconv>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The virtual drawer's command-line options, their parser and the usage text.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>

@@ -1,3 +1,5 @@
+// The virtual drawer's pseudo-terminal: a non-blocking master, a raw slave, and the check whether a
+// client holds the slave end.
 #include "pty_port.h"
 
 #include "sys_error.h"

@@ -1,13 +1,12 @@
 #pragma once
-
+// A pseudo-terminal pair in raw mode. The slave end stays open here too: without it the master sees a
+// hang-up (EIO, POLLHUP forever) whenever the serial client closes its end.
 #include "unique_fd.h"
 
 #include <string>
 
 namespace vdrawer {
 
-// A pseudo-terminal pair in raw mode. The slave end stays open here too: without it the master sees a
-// hang-up (EIO, POLLHUP forever) whenever the serial client closes its end.
 class PtyPort {
 public:
     // Throws std::system_error.

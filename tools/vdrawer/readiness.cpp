@@ -1,3 +1,5 @@
+// Start-up verdicts through a pipe (a byte for ready, or one for failed and the reason), and the fork
+// whose parent waits for them.
 #include "readiness.h"
 
 #include "sys_error.h"

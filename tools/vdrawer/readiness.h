@@ -1,5 +1,5 @@
 #pragma once
-
+// How the virtual drawer reports that start-up succeeded or failed, and how it goes into the background.
 #include "unique_fd.h"
 
 #include <string_view>

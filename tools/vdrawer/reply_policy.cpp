@@ -1,3 +1,5 @@
+// The answer to a status request: the script's next item while one is left, else the fault mode's bytes;
+// either way shifted by the set delay.
 #include "reply_policy.h"
 
 namespace vdrawer {

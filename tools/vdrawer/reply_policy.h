@@ -1,5 +1,5 @@
 #pragma once
-
+// Decides how the drawer answers a status request: fault mode, delay and a one-shot script.
 #include "drawer_protocol.h"
 
 #include <chrono>
@@ -25,7 +25,6 @@ struct ReplyChunk {
 // Scripted answer for one status request; nullopt = stay silent.
 using ScriptItem = std::optional<Bytes>;
 
-// Decides how the drawer answers a status request: fault mode, delay and a one-shot script.
 class ReplyPolicy {
 public:
     void set_mode(ModeSetting mode) { mode_ = mode; }

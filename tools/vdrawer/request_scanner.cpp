@@ -1,3 +1,4 @@
+// Matches the line's last four bytes against the drawer's two commands.
 #include "request_scanner.h"
 
 #include "drawer_protocol.h"

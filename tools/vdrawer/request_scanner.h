@@ -1,12 +1,11 @@
 #pragma once
-
+// Finds the drawer's 4-byte commands in a raw byte stream. The line has no framing, so a command may
+// arrive split across reads, after noise, or right behind another one.
 #include <array>
 #include <cstdint>
 
 namespace vdrawer {
 
-// Finds the drawer's 4-byte commands in a raw byte stream. The line has no framing, so a command may
-// arrive split across reads, after noise, or right behind another one.
 class RequestScanner {
 public:
     enum class Event { None, StatusRequest, OpenCommand };

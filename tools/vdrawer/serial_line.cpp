@@ -1,3 +1,5 @@
+// The virtual drawer's end of the serial cable: plugging and unplugging the pty, writing to it, and
+// keeping the COM link in step with whether the line is there and available.
 #include "serial_line.h"
 
 #include <unistd.h>

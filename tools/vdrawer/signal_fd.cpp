@@ -1,3 +1,4 @@
+// Blocking the given signals and reading them through a signalfd; the old mask comes back at the end.
 #include "signal_fd.h"
 
 #include "sys_error.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Turns the given signals into a readable descriptor for the poll loop; they are blocked while it lives.
 #include "unique_fd.h"
 
 #include <signal.h>
@@ -8,7 +8,6 @@
 
 namespace vdrawer {
 
-// Turns the given signals into a readable descriptor for the poll loop; they are blocked while it lives.
 class SignalFd {
 public:
     // Throws std::system_error.

@@ -1,5 +1,5 @@
 #pragma once
-
+// Failed system calls as std::system_error.
 #include <cerrno>
 #include <string>
 #include <system_error>

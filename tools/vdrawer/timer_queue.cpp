@@ -1,3 +1,4 @@
+// One-shot timers kept in due order, with an index by id for cancelling.
 #include "timer_queue.h"
 
 namespace vdrawer {

@@ -1,5 +1,5 @@
 #pragma once
-
+// One-shot timers for a single-threaded loop. Time is passed in, so callers (and tests) decide what "now" is.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,7 +12,6 @@ namespace vdrawer {
 
 using Clock = std::chrono::steady_clock;
 
-// One-shot timers for a single-threaded loop. Time is passed in, so callers (and tests) decide what "now" is.
 class TimerQueue {
 public:
     using Id = std::uint64_t;

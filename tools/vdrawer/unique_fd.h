@@ -1,12 +1,11 @@
 #pragma once
-
+// Owns one POSIX file descriptor; -1 means none.
 #include <unistd.h>
 
 #include <utility>
 
 namespace vdrawer {
 
-// Owns one POSIX file descriptor; -1 means none.
 class UniqueFd {
 public:
     UniqueFd() = default;

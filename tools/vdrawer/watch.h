@@ -1,11 +1,10 @@
 #pragma once
-
+// One descriptor the event loop should poll, and what to do when it is ready.
 #include <functional>
 #include <vector>
 
 namespace vdrawer {
 
-// One descriptor the event loop should poll, and what to do when it is ready.
 struct Watch {
     int fd = -1;
     short events = 0;
