@@ -2,7 +2,7 @@
 // The event dispatch thread's control block, with the event queue it serves. The
 // status monitor adds to the queue and the dispatch thread takes from it, both
 // under the queue's mutex; the freeze flag is written on the Control Object's
-// thread and read by the dispatch thread.
+// thread and read there (the event window) and by the dispatch thread.
 #include "events/OPOSThread.h"
 #include "events/ObjectCollection.h"
 
