@@ -4,7 +4,7 @@
 #include "DeviceRegistry.h"
 
 #include "logic/RegistryLayout.h"
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32SetupRegistry.h"
 #include "registry/RegistryApi.h"
 #include "win32/UniqueRegKey.h"
 

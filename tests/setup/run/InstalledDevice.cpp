@@ -1,7 +1,7 @@
 #include "InstalledDevice.h"
 
 #include "logic/RegistryLayout.h"
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32SetupRegistry.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>

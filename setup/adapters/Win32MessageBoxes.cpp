@@ -1,4 +1,5 @@
-#include "ui/Win32MessageBoxes.h"
+// The message boxes over MessageBoxW, owned by the window given. The window's own thread.
+#include "adapters/Win32MessageBoxes.h"
 
 namespace vtx::setup {
 
