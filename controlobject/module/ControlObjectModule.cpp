@@ -10,7 +10,7 @@
 
 #include "ControlFactory.h"
 #include "ControlObjectIds.h"
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 #include "win32/ModulePath.h"
 #include "win32/UniqueRegKey.h"
 

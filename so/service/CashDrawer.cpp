@@ -1,7 +1,7 @@
 // Lifetime of the service object and its open / claimed states.
 #include "service/CashDrawer.h"
 
-#include "module/ModuleLock.h"
+#include "com/ModuleLock.h"
 #include "service/OposConstants.h"
 
 #include <new>
