@@ -1,6 +1,7 @@
 #include "DeviceRegistry.h"
 
 #include "service/CashDrawerProperties.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>
@@ -36,11 +37,7 @@ std::wstring DeviceKey::Path() const {
 }
 
 void DeviceKey::SetPort(const std::wstring& port) {
-    UniqueRegKey key = OpenDevice(Path());
-    DWORD bytes = static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t));
-    ASSERT_EQ(
-        RegSetValueExW(key.get(), L"Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()), bytes),
-        ERROR_SUCCESS);
+    ASSERT_TRUE(WriteRegistryText(OpenDevice(Path()).get(), L"Port", port));
 }
 
 void DeviceKey::SetRaw(const std::wstring& value, DWORD type, const void* data, DWORD bytes) {

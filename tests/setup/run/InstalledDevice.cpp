@@ -2,6 +2,7 @@
 
 #include "logic/RegistryLayout.h"
 #include "adapters/Win32SetupRegistry.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>
@@ -41,9 +42,7 @@ std::optional<std::wstring> GetText(const std::wstring& path, const std::wstring
 }
 
 void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text, REGSAM view = 0) {
-    UniqueRegKey key = Create(path, view);
-    RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    WriteRegistryText(Create(path, view).get(), name.c_str(), text);
 }
 
 void DeleteAllValues(const std::wstring& path, REGSAM view = 0) {
