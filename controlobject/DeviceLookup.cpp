@@ -1,5 +1,6 @@
 #include "DeviceLookup.h"
 
+#include "opos/OposConstants.h"
 #include "win32/UniqueRegKey.h"
 
 #include <cwchar>
@@ -46,7 +47,7 @@ bool ReadText(HKEY key, const wchar_t* valueName, std::wstring& out) {
 
 LookupResult FindDevice(const std::wstring& name, DeviceEntry& out) {
     UniqueRegKey classKey;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, 0, KEY_QUERY_VALUE, classKey.put()) !=
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, opos::kCashDrawerClassKey, 0, KEY_QUERY_VALUE, classKey.put()) !=
         ERROR_SUCCESS) {
         return LookupResult::NoDevice;
     }

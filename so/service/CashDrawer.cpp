@@ -2,7 +2,7 @@
 #include "service/CashDrawer.h"
 
 #include "com/ModuleLock.h"
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 #include <new>
 

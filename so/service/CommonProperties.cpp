@@ -1,6 +1,6 @@
 #include "service/CommonProperties.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 
@@ -18,12 +18,12 @@ void CCommonProperties::Reset() {
     CapUpdateStatistics = 0;
     CheckHealthText.clear();
     FreezeEvents = 0;
-    PowerNotify = 0;
+    PowerNotify = OPOS_PN_DISABLED;
     PowerState = OPOS_PS_UNKNOWN;
     State = OPOS_S_IDLE;
     ResultCode = OPOS_SUCCESS;
     ResultCodeExtended = 0;
-    BinaryConversion = 0;
+    BinaryConversion = OPOS_BC_NONE;
     m_dwFlags = 0;
 }
 

@@ -1,6 +1,6 @@
 #include "service/CashDrawer.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

@@ -221,7 +221,7 @@ protected:
         return text;
     }
 
-    std::wstring path = std::wstring(kClassKey) + L"\\" + UniqueDeviceName(L"VX-VIEWS");
+    std::wstring path = std::wstring(opos::kCashDrawerClassKey) + L"\\" + UniqueDeviceName(L"VX-VIEWS");
     const REGSAM other = OtherRegistryView();
     const REGSAM own = other == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 };

@@ -68,19 +68,20 @@ void DeleteAllValues(const std::wstring& path, REGSAM view = 0) {
 // The other view is saved and put back too: the utility copies its changes
 // there. On 32-bit Windows that "other view" is the same one, restored twice.
 InstalledDevice::InstalledDevice(std::wstring deviceName)
-    : m_device(std::move(deviceName)), m_mirror(OtherRegistryView()), m_class(Save(kClassKey, 0)),
-      m_deviceKey(Save(DevicePath(), 0)), m_mirrorClass(Save(kClassKey, m_mirror)),
+    : m_device(std::move(deviceName)), m_mirror(OtherRegistryView()),
+      m_class(Save(opos::kCashDrawerClassKey, 0)), m_deviceKey(Save(DevicePath(), 0)),
+      m_mirrorClass(Save(opos::kCashDrawerClassKey, m_mirror)),
       m_mirrorDeviceKey(Save(DevicePath(), m_mirror)) {}
 
 InstalledDevice::~InstalledDevice() {
     Restore(DevicePath(), m_mirrorDeviceKey, m_mirror);
-    Restore(kClassKey, m_mirrorClass, m_mirror);
+    Restore(opos::kCashDrawerClassKey, m_mirrorClass, m_mirror);
     Restore(DevicePath(), m_deviceKey, 0);
-    Restore(kClassKey, m_class, 0);
+    Restore(opos::kCashDrawerClassKey, m_class, 0);
 }
 
 std::wstring InstalledDevice::DevicePath() const {
-    return std::wstring(kClassKey) + L"\\" + m_device;
+    return std::wstring(opos::kCashDrawerClassKey) + L"\\" + m_device;
 }
 
 InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path, REGSAM view) {
@@ -126,8 +127,8 @@ void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved, R
 
 void InstalledDevice::Reset(const std::wstring& port, const std::optional<std::wstring>& count) {
     for (REGSAM view : {m_mirror, REGSAM{0}}) {
-        Create(kClassKey, view);
-        DeleteAllValues(kClassKey, view);
+        Create(opos::kCashDrawerClassKey, view);
+        DeleteAllValues(opos::kCashDrawerClassKey, view);
         Create(DevicePath(), view);
         DeleteAllValues(DevicePath(), view);
         SetText(DevicePath(), L"Port", port, view);
@@ -158,7 +159,7 @@ void InstalledDevice::SetDeviceTextWithoutNul(const std::wstring& name, const st
 }
 
 void InstalledDevice::SetName(const std::wstring& name, const std::wstring& device) {
-    SetText(kClassKey, name, device);
+    SetText(opos::kCashDrawerClassKey, name, device);
 }
 
 void InstalledDevice::RemoveDeviceKey() {
@@ -175,7 +176,7 @@ std::optional<std::wstring> InstalledDevice::MirrorText(const std::wstring& name
 }
 
 std::optional<std::wstring> InstalledDevice::NameData(const std::wstring& name) const {
-    return GetText(kClassKey, name);
+    return GetText(opos::kCashDrawerClassKey, name);
 }
 
 } // namespace vtx::setup::test
