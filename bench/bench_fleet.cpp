@@ -17,7 +17,7 @@
 #include "ProcessGauges.h"
 #include "ServiceObject.h"
 #include "VirtualDrawer.h"
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 #include <winsock2.h>
 #include <objbase.h>

@@ -4,7 +4,7 @@
 
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 #include "SnapshotEnum.h"
 #include "win32/ModulePath.h"
 

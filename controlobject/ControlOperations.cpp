@@ -3,7 +3,7 @@
 #include "CashDrawerControl.h"
 
 #include "DeviceLookup.h"
-#include "OposCodes.h"
+#include "opos/OposConstants.h"
 #include "com/Bstr.h"
 
 #include <new>

@@ -1,7 +1,7 @@
 // Deferred releases of service objects, run from the application's message loop.
 #include "DeferredRelease.h"
 
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 
 #include <map>
 #include <mutex>

@@ -1,6 +1,7 @@
 // Resolving the name given to Open to a device key and its service object's ProgID.
 #include "DeviceLookup.h"
 
+#include "opos/OposConstants.h"
 #include "win32/UniqueRegKey.h"
 
 #include <cwchar>
@@ -47,7 +48,7 @@ bool ReadText(HKEY key, const wchar_t* valueName, std::wstring& out) {
 
 LookupResult FindDevice(const std::wstring& name, DeviceEntry& out) {
     UniqueRegKey classKey;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, 0, KEY_QUERY_VALUE, classKey.put()) !=
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, opos::kCashDrawerClassKey, 0, KEY_QUERY_VALUE, classKey.put()) !=
         ERROR_SUCCESS) {
         return LookupResult::NoDevice;
     }

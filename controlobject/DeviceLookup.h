@@ -7,9 +7,6 @@
 
 namespace vtx::co {
 
-// Where OPOS keeps the cash drawers' logical devices (under HKLM).
-inline constexpr wchar_t kCashDrawerClassKey[] = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
-
 struct DeviceEntry {
     std::wstring deviceKey; // the device key's own name
     std::wstring progId;    // its default value: the service object's ProgID

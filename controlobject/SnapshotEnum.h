@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 #include "com/ComPtr.h"
 
 #include <algorithm>

@@ -29,6 +29,7 @@ echo "virtual drawer on COM$VTX_COM (control port $VDRAWER_CONTROL_PORT)"
 # entries land in the registry view that the drawer test reads.
 "$VTX_LOADER" regsvr32 /s "$service_dll"
 "$VTX_LOADER" regsvr32 /s "$control_dll"
+# A copy of kCashDrawerClassKey in common/opos/OposConstants.h; scripts/check-key-copies.sh holds it to that.
 class_key='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'
 "$VTX_LOADER" reg add "$class_key" /f >/dev/null
 "$VTX_LOADER" reg add "$class_key\\VX-CDUSB" /ve /t REG_SZ /d Veltrix.OPOS.CashDrawerUSB /f >/dev/null

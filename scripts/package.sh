@@ -119,6 +119,7 @@ check_search_order() { # msi
         END { exit bad }'
 }
 
+# A copy of kCashDrawerClassKey in common/opos/OposConstants.h; scripts/check-key-copies.sh holds it to that.
 class_key='SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'
 version=${VTX_PACKAGE_VERSION:-$(version_of "$build/i686")}
 [ -n "$version" ] || { echo "package: no version in $build/i686/generated/VtxVersion.h" >&2; exit 1; }

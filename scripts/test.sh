@@ -51,6 +51,7 @@ run_counted() { # label, title, command...
 }
 
 run_counted file-heads "file heads" "$root/scripts/check-file-heads.sh"
+run_counted key-copies "class key copies" "$root/scripts/check-key-copies.sh"
 run_counted models "model checks" "$root/scripts/check-models.sh"
 run_ctest host "$build/host"
 run_ctest x86_64 "$build/x86_64"

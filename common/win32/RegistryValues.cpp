@@ -1,4 +1,4 @@
-// Reading typed values from an open registry key. Any thread; no state.
+// Reading and writing typed values of an open registry key. Any thread; no state.
 #include "win32/RegistryValues.h"
 
 #include <cwchar>
@@ -55,6 +55,12 @@ std::optional<uint64_t> ReadRegistryNumber(HKEY key, const wchar_t* name) {
         return std::nullopt;
     }
     return number;
+}
+
+bool WriteRegistryText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
+           ERROR_SUCCESS;
 }
 
 } // namespace vtx

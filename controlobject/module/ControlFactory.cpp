@@ -2,7 +2,7 @@
 #include "ControlFactory.h"
 
 #include "CashDrawerControl.h"
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 
 namespace vtx::co {
 

@@ -10,8 +10,9 @@
 
 #include "ControlFactory.h"
 #include "ControlObjectIds.h"
-#include "ObjectCount.h"
+#include "com/ModuleLock.h"
 #include "win32/ModulePath.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <oleauto.h>
@@ -37,9 +38,7 @@ bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring&
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
-           ERROR_SUCCESS;
+    return WriteRegistryText(key.get(), name, text);
 }
 
 bool DeleteTree(const std::wstring& path) {

@@ -87,7 +87,7 @@ void FrmMain::ReportMirrorFailure() {
 }
 
 void FrmMain::RefillLdnList() {
-    if (auto table = m_registry.List(kClassKey)) {
+    if (auto table = m_registry.List(opos::kCashDrawerClassKey)) {
         for (const ValueRow& row : *table) {
             const auto* name = std::get_if<std::wstring>(&row.name);
             const auto* data = std::get_if<std::wstring>(&row.data);
@@ -126,11 +126,11 @@ void FrmMain::DelLdnClick() {
         Answer::Yes) {
         return;
     }
-    if (!m_registry.OpenFullAccess(kClassKey)) {
+    if (!m_registry.OpenFullAccess(opos::kCashDrawerClassKey)) {
         ShowAdminRefusal();
         return;
     }
-    m_registry.DeleteName(kClassKey, name, m_build.deviceName);
+    m_registry.DeleteName(opos::kCashDrawerClassKey, name, m_build.deviceName);
     m_view.ClearLdnList();
 
     const std::int32_t count = StepLdnCount(m_registry, m_build, -1);
@@ -171,7 +171,7 @@ template <class Step> void FrmMain::RunTest(const wchar_t* failure, Step step) {
 
 void FrmMain::ShowResult(long code, const wchar_t* success, const wchar_t* failure) {
     m_view.SetResultCode(std::to_wstring(code));
-    m_view.SetStatus(code == 0 ? success : failure);
+    m_view.SetStatus(code == opos::OPOS_SUCCESS ? success : failure);
 }
 
 void FrmMain::OpenClick() {
@@ -204,7 +204,7 @@ void FrmMain::OpenDrawerClick() {
 
 void FrmMain::CheckHealthClick() {
     RunTest(L"CheckHealth failed", [&](ControlObject& co) {
-        co.CheckHealth(1);
+        co.CheckHealth(opos::OPOS_CH_INTERNAL);
         long code = co.ResultCode();
         std::wstring text = co.CheckHealthText();
         m_view.SetResultCode(std::to_wstring(code));

@@ -36,11 +36,12 @@ void frmNewLDN::OkClick() {
 }
 
 void frmNewLDN::AddName(const std::wstring& name) {
-    if (!m_registry.OpenFullAccess(kClassKey)) {
+    if (!m_registry.OpenFullAccess(opos::kCashDrawerClassKey)) {
         m_messages.Show(kAdminOnly, std::wstring(m_build.appTitle), Buttons::Ok);
         return;
     }
-    m_registry.WriteName(kClassKey, name, TrimSpaces(m_view.DeviceText()), m_build.deviceName);
+    m_registry.WriteName(opos::kCashDrawerClassKey, name, TrimSpaces(m_view.DeviceText()),
+                         m_build.deviceName);
     m_main.RefreshLdnList();
     StepLdnCount(m_registry, m_build, 1);
     m_main.ReportMirrorFailure();

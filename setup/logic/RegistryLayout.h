@@ -1,15 +1,14 @@
 #pragma once
 // Where a device's logical names and settings live under HKEY_LOCAL_MACHINE.
 #include "BuildConstants.h"
+#include "opos/OposConstants.h"
 
 #include <string>
 
 namespace vtx::setup {
 
-inline constexpr wchar_t kClassKey[] = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
-
 inline std::wstring DeviceKey(const BuildProfile& build) {
-    return std::wstring(kClassKey) + L"\\" + std::wstring(build.deviceName);
+    return std::wstring(opos::kCashDrawerClassKey) + L"\\" + std::wstring(build.deviceName);
 }
 
 } // namespace vtx::setup

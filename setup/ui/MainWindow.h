@@ -4,11 +4,11 @@
 #include "BuildConstants.h"
 #include "logic/FrmMain.h"
 #include "logic/MainView.h"
-#include "logic/Win32PortProbe.h"
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32PortProbe.h"
+#include "adapters/Win32SetupRegistry.h"
 #include "ui/FormLayout.h"
 #include "ui/GdiObject.h"
-#include "ui/Win32MessageBoxes.h"
+#include "adapters/Win32MessageBoxes.h"
 
 #include <windows.h>
 

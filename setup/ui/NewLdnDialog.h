@@ -5,7 +5,7 @@
 #include "logic/NewLdnView.h"
 #include "ui/FormLayout.h"
 #include "ui/GdiObject.h"
-#include "ui/Win32MessageBoxes.h"
+#include "adapters/Win32MessageBoxes.h"
 
 #include <windows.h>
 

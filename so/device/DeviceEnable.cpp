@@ -2,7 +2,7 @@
 // status monitor. Control Object's thread only.
 #include "service/CashDrawer.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

@@ -6,7 +6,7 @@
 #include "device/DrawerProtocol.h"
 #include "device/Speaker.h"
 #include "device/WriteFailure.h"
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

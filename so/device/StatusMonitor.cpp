@@ -6,7 +6,7 @@
 // so/device/models/drawer_link.pml).
 #include "service/CashDrawer.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

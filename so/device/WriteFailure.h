@@ -2,7 +2,7 @@
 // The result code of an open-drawer command whose write failed, by the write's last error.
 #include <windows.h>
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

@@ -3,7 +3,7 @@
 #include "module/ClassFactory.h"
 
 #include "module/ModuleIds.h"
-#include "module/ModuleLock.h"
+#include "com/ModuleLock.h"
 #include "service/CashDrawer.h"
 
 #include <iterator>

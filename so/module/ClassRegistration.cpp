@@ -2,17 +2,12 @@
 #include "module/ClassRegistration.h"
 
 #include "module/ClassFactory.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 namespace vtx {
 
 namespace {
-
-bool SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
-    DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
-           ERROR_SUCCESS;
-}
 
 // Sets the key's default value, creating the key; with keepExisting, a key
 // that is already there is left exactly as it is.
@@ -26,7 +21,7 @@ bool SetDefault(const std::wstring& path, const std::wstring& text, bool keepExi
     if (keepExisting && disposition == REG_OPENED_EXISTING_KEY) {
         return true;
     }
-    return SetText(key.get(), nullptr, text);
+    return WriteRegistryText(key.get(), nullptr, text);
 }
 
 std::wstring GuidText(const GUID& guid) {
@@ -54,7 +49,7 @@ bool SetThreadingModel(const CCashDrawerFactory& factory) {
     if (RegOpenKeyExW(classKey.get(), L"InprocServer32", 0, KEY_WRITE, server.put()) != ERROR_SUCCESS) {
         return false;
     }
-    return SetText(server.get(), L"ThreadingModel", factory.ThreadingModel());
+    return WriteRegistryText(server.get(), L"ThreadingModel", factory.ThreadingModel());
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "module/ClassFactory.h"
 #include "com/EntryGuard.h"
 #include "module/ClassRegistration.h"
-#include "module/ModuleLock.h"
+#include "com/ModuleLock.h"
 #include "module/TypeLibRegistration.h"
 #include "module/VTXCashDrawerApp.h"
 #include "win32/ModulePath.h"

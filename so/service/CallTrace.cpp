@@ -2,7 +2,7 @@
 // it (by-reference ones as they left it) and its result code.
 #include "service/CashDrawer.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 #include <string>
 

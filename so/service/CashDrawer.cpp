@@ -1,8 +1,8 @@
 // Lifetime of the service object and its open / claimed states.
 #include "service/CashDrawer.h"
 
-#include "module/ModuleLock.h"
-#include "service/OposConstants.h"
+#include "com/ModuleLock.h"
+#include "opos/OposConstants.h"
 
 #include <new>
 

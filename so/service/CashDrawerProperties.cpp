@@ -2,7 +2,7 @@
 // but DrawerOpened and PowerState, which the status monitor writes too.
 #include "service/CashDrawerProperties.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 #include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 

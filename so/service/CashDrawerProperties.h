@@ -8,9 +8,6 @@
 
 namespace vtx {
 
-// Where logical devices of this category keep their settings (under HKLM).
-inline constexpr wchar_t kCashDrawerClassKey[] = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
-
 // The cash drawer's own properties, and the port it is reached through.
 class CCashDrawerProperties : public CCommonProperties {
 public:

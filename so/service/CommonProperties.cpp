@@ -1,7 +1,7 @@
 // The common properties' values at Open, and their numbers by property index.
 #include "service/CommonProperties.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 
@@ -19,12 +19,12 @@ void CCommonProperties::Reset() {
     CapUpdateStatistics = 0;
     CheckHealthText.clear();
     FreezeEvents = 0;
-    PowerNotify = 0;
+    PowerNotify = OPOS_PN_DISABLED;
     PowerState = OPOS_PS_UNKNOWN;
     State = OPOS_S_IDLE;
     ResultCode = OPOS_SUCCESS;
     ResultCodeExtended = 0;
-    BinaryConversion = 0;
+    BinaryConversion = OPOS_BC_NONE;
     m_dwFlags = 0;
 }
 

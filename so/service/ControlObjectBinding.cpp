@@ -2,7 +2,7 @@
 // SOStatusUpdate callbacks, looked up once. Control Object's thread.
 #include "service/CashDrawer.h"
 
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 
 namespace vtx {
 

@@ -3,7 +3,7 @@
 #include "service/CashDrawer.h"
 
 #include "com/Bstr.h"
-#include "service/OposConstants.h"
+#include "opos/OposConstants.h"
 #include "service/StatisticsDocument.h"
 
 namespace vtx {

@@ -20,6 +20,7 @@ new86=$build/package/VTXCashDrawer-$version-x86.msi
 old64=$work/VTXCashDrawer-2.0.0-x64.msi
 com=7
 
+# A copy of kCashDrawerClassKey in common/opos/OposConstants.h; scripts/check-key-copies.sh holds it to that.
 class_key='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer'
 so_clsid='{8C4F2A17-6D3B-4E59-A2C8-1B7E9D05F3E6}'
 co_clsid='{A9B892A3-3202-4897-B03D-87D592FD725F}'

@@ -62,7 +62,7 @@ TEST_F(SetupStartup, ACountThatIsNotANumberCountsAsZero) {
 }
 
 TEST_F(SetupStartup, WithoutTheClassKeyTheListIsEmptyAndNothingIsShown) {
-    registry.RemoveKey(kClassKey);
+    registry.RemoveKey(classKey);
     main.Load();
     EXPECT_TRUE(view.ldnList.empty());
     EXPECT_TRUE(messages.shown.empty());
@@ -171,7 +171,7 @@ TEST_F(SetupDeleteLdn, RefusedRightsAreToldAtEveryClickAndNothingIsAsked) {
     main.DelLdnClick();
     main.DelLdnClick();
     EXPECT_EQ(messages.shown, (std::vector<Shown>{AdminRefusal(), AdminRefusal()}));
-    EXPECT_TRUE(registry.Has(kClassKey, L"POS1"));
+    EXPECT_TRUE(registry.Has(classKey, L"POS1"));
 }
 
 TEST_F(SetupDeleteLdn, AnEmptyNameIsRefused) {
@@ -185,7 +185,7 @@ TEST_F(SetupDeleteLdn, SpacesOnlyPassTheEmptinessTestAndAskAboutAnEmptyName) {
     messages.answers = {Answer::No};
     main.DelLdnClick();
     EXPECT_EQ(messages.shown, std::vector<Shown>{Question(L"")});
-    EXPECT_EQ(registry.ValueCount(kClassKey), 3u);
+    EXPECT_EQ(registry.ValueCount(classKey), 3u);
     EXPECT_TRUE(IsEmpty(StoredCount()));
 }
 
@@ -196,7 +196,7 @@ TEST_F(SetupDeleteLdn, ConfirmedDeleteRemovesTheTrimmedNameCountsDownAndRefills)
     messages.answers = {Answer::Yes};
     main.DelLdnClick();
     EXPECT_EQ(messages.shown, std::vector<Shown>{Question(L"POS1")});
-    EXPECT_FALSE(registry.Has(kClassKey, L"POS1"));
+    EXPECT_FALSE(registry.Has(classKey, L"POS1"));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"1")));
     EXPECT_EQ(view.ldnList, (Names{L"POS2"}));
     EXPECT_EQ(view.ldnText, L"POS2");
@@ -243,7 +243,7 @@ TEST_F(SetupDeleteLdn, AnUnknownNameStillCountsDownAndTheCountMayGoNegative) {
     messages.answers = {Answer::Yes};
     main.DelLdnClick();
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"-1")));
-    EXPECT_EQ(registry.ValueCount(kClassKey), 3u);
+    EXPECT_EQ(registry.ValueCount(classKey), 3u);
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"})) << "a count other than 0 refills the list";
 }
 
@@ -253,7 +253,7 @@ TEST_F(SetupDeleteLdn, AnsweringNoChangesNothing) {
     view.ldnText = L"POS1";
     messages.answers = {Answer::No};
     main.DelLdnClick();
-    EXPECT_TRUE(registry.Has(kClassKey, L"POS1"));
+    EXPECT_TRUE(registry.Has(classKey, L"POS1"));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"2")));
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"}));
 }

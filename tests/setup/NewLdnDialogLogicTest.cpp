@@ -43,7 +43,7 @@ TEST_F(SetupNewLdn, ConfirmedAddStoresTheTrimmedNameRefillsTheListAndCountsUp) {
     Confirm(L"  POS2 ");
     EXPECT_EQ(messages.shown,
               (std::vector<Shown>{{L"Add new logical device POS2?", L"LDN Setting", Buttons::YesNo}}));
-    EXPECT_EQ(registry.Get(kClassKey, L"POS2"), RegValue(std::wstring(L"VX-CDUSB")));
+    EXPECT_EQ(registry.Get(classKey, L"POS2"), RegValue(std::wstring(L"VX-CDUSB")));
     EXPECT_EQ(registry.nameDevice, L"VX-CDUSB"); // whose names the other view gives up
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"3")));
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"})) << "emptied, then refilled";
@@ -58,14 +58,14 @@ TEST_F(SetupNewLdn, MissingCountBecomes100001) {
 
 TEST_F(SetupNewLdn, NamesAreTrimmedOfSpacesOnly) {
     Confirm(L" \tPOS\t ");
-    EXPECT_TRUE(registry.Has(kClassKey, L"\tPOS\t"));
+    EXPECT_TRUE(registry.Has(classKey, L"\tPOS\t"));
     EXPECT_EQ(messages.shown.at(0).text, L"Add new logical device \tPOS\t?");
 }
 
 TEST_F(SetupNewLdn, ANameOfSpacesOnlyBecomesTheDefaultValue) {
     Count(L"1");
     Confirm(L"    ");
-    EXPECT_EQ(registry.Get(kClassKey, L""), RegValue(std::wstring(L"VX-CDUSB")));
+    EXPECT_EQ(registry.Get(classKey, L""), RegValue(std::wstring(L"VX-CDUSB")));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"2")));
     EXPECT_EQ(view.ldnList, (Names{L""}));
 }
@@ -74,7 +74,7 @@ TEST_F(SetupNewLdn, ANameOfAnotherDeviceIsRedirectedToThisOne) {
     Name(L"POS9", std::wstring(L"VX-CD"));
     Count(L"4");
     Confirm(L"POS9");
-    EXPECT_EQ(registry.Get(kClassKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
+    EXPECT_EQ(registry.Get(classKey, L"POS9"), RegValue(std::wstring(L"VX-CDUSB")));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"5")));
 }
 
@@ -131,14 +131,14 @@ TEST_F(SetupNewLdn, EveryChangeThatMissesTheOtherRegistryViewSaysSoAndStaysInIts
              main.PortBoxLostFocus();
          },
          [&] { return registry.Get(deviceKey, L"Port") == RegValue(std::wstring(L"COM5")); }},
-        {"add", [&] { Confirm(L"POS9"); }, [&] { return registry.Has(kClassKey, L"POS9"); }},
+        {"add", [&] { Confirm(L"POS9"); }, [&] { return registry.Has(classKey, L"POS9"); }},
         {"delete",
          [&] {
              view.ldnText = L"POS9";
              messages.answers = {Answer::Yes};
              main.DelLdnClick();
          },
-         [&] { return !registry.Has(kClassKey, L"POS9"); }},
+         [&] { return !registry.Has(classKey, L"POS9"); }},
     };
     for (const Case& c : cases) {
         view.status.clear();

@@ -4,7 +4,7 @@
 #include "DeviceRegistry.h"
 
 #include "logic/RegistryLayout.h"
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32SetupRegistry.h"
 #include "registry/RegistryApi.h"
 #include "win32/UniqueRegKey.h"
 
@@ -221,7 +221,7 @@ protected:
         return text;
     }
 
-    std::wstring path = std::wstring(kClassKey) + L"\\" + UniqueDeviceName(L"VX-VIEWS");
+    std::wstring path = std::wstring(opos::kCashDrawerClassKey) + L"\\" + UniqueDeviceName(L"VX-VIEWS");
     const REGSAM other = OtherRegistryView();
     const REGSAM own = other == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 };

@@ -1,6 +1,7 @@
 #include "DeviceRegistry.h"
 
-#include "service/CashDrawerProperties.h"
+#include "opos/OposConstants.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>
@@ -32,15 +33,11 @@ DeviceKey::~DeviceKey() {
 }
 
 std::wstring DeviceKey::Path() const {
-    return std::wstring(kCashDrawerClassKey) + L"\\" + m_name;
+    return std::wstring(opos::kCashDrawerClassKey) + L"\\" + m_name;
 }
 
 void DeviceKey::SetPort(const std::wstring& port) {
-    UniqueRegKey key = OpenDevice(Path());
-    DWORD bytes = static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t));
-    ASSERT_EQ(
-        RegSetValueExW(key.get(), L"Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()), bytes),
-        ERROR_SUCCESS);
+    ASSERT_TRUE(WriteRegistryText(OpenDevice(Path()).get(), L"Port", port));
 }
 
 void DeviceKey::SetRaw(const std::wstring& value, DWORD type, const void* data, DWORD bytes) {
@@ -63,13 +60,13 @@ void DeviceKey::DeleteValue(const std::wstring& value) {
 
 LogicalDeviceName::LogicalDeviceName(std::wstring name, const std::wstring& device)
     : m_name(std::move(name)) {
-    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str(), REG_SZ, device.c_str(),
-                              static_cast<DWORD>((device.size() + 1) * sizeof(wchar_t))),
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, opos::kCashDrawerClassKey, m_name.c_str(), REG_SZ,
+                              device.c_str(), static_cast<DWORD>((device.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
 }
 
 LogicalDeviceName::~LogicalDeviceName() {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCashDrawerClassKey, m_name.c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, opos::kCashDrawerClassKey, m_name.c_str());
 }
 
 std::wstring UniqueDeviceName(const wchar_t* stem) {

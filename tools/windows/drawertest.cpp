@@ -19,6 +19,7 @@
 
 #include "ControlObjectIds.h" // the ProgID only: the object may be anyone's
 #include "DeviceLookup.h"
+#include "opos/OposConstants.h"
 #include "trace/TraceSettings.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
@@ -36,10 +37,6 @@ namespace {
 
 using namespace vtx;
 
-constexpr long kSuccess = 0;
-constexpr long kIllegal = 106;
-constexpr long kDrawerClosed = 0;
-constexpr long kDrawerOpen = 1;
 // Generous: the drawer is polled every 1.5 s and closes itself after a while.
 constexpr DWORD kEventLimitMs = 20000;
 
@@ -184,9 +181,9 @@ public:
         }
         long status = V_I4(data.get());
         bool onAppThread = GetCurrentThreadId() == m_appThread;
-        const char* meaning = status == kDrawerOpen     ? "drawer open"
-                              : status == kDrawerClosed ? "drawer closed"
-                                                        : "unknown status";
+        const char* meaning = status == opos::CASH_SUE_DRAWEROPEN     ? "drawer open"
+                              : status == opos::CASH_SUE_DRAWERCLOSED ? "drawer closed"
+                                                                      : "unknown status";
         Line("  event StatusUpdateEvent(%ld): %s%s", status, meaning,
              onAppThread ? "" : "  -- NOT on the application's thread");
         if (!onAppThread) {
@@ -360,7 +357,7 @@ void SayWhereTheTraceIs(const std::wstring& device) {
     if (co::FindDevice(device, entry) != co::LookupResult::Found) {
         return;
     }
-    const std::wstring keyPath = std::wstring(co::kCashDrawerClassKey) + L"\\" + entry.deviceKey;
+    const std::wstring keyPath = std::wstring(opos::kCashDrawerClassKey) + L"\\" + entry.deviceKey;
     TraceSettings trace = ReadTraceSettings(keyPath, entry.deviceKey);
     if (trace.level > kTraceOff) {
         Line("tracing at level %d to %s", trace.level, Narrow(trace.file.c_str()).c_str());
@@ -419,7 +416,7 @@ int Run(const std::wstring& device) {
     V_VT(&nameArg) = VT_BSTR;
     V_BSTR(&nameArg) = name.get();
     long code = co.Method(L"Open", {nameArg});
-    if (!report("Open(\"" + Narrow(device) + "\")", code, code == kSuccess)) {
+    if (!report("Open(\"" + Narrow(device) + "\")", code, code == opos::OPOS_SUCCESS)) {
         Line("drawer test FAILED");
         return 1;
     }
@@ -427,17 +424,18 @@ int Run(const std::wstring& device) {
     // ClaimDevice, or Claim in a Control Object older than it.
     const wchar_t* claim = co.Has(L"ClaimDevice") ? L"ClaimDevice" : L"Claim";
     code = co.Method(claim, {LongArg(1000)});
-    bool ready = report(Narrow(claim) + "(1000)", code, code == kSuccess);
+    bool ready = report(Narrow(claim) + "(1000)", code, code == opos::OPOS_SUCCESS);
     code = ready ? co.PutBool(L"DeviceEnabled", true) : -1;
-    ready = ready && report("DeviceEnabled = true", code, code == kSuccess);
+    ready = ready && report("DeviceEnabled = true", code, code == opos::OPOS_SUCCESS);
 
     if (ready) {
         const size_t before = sink.EventCount();
         code = co.Method(L"OpenDrawer");
-        if (report("OpenDrawer", code, code == kSuccess)) {
+        if (report("OpenDrawer", code, code == opos::OPOS_SUCCESS)) {
             // Opened, then closed (the cashier's part): by the events, or by DrawerOpened.
             auto opened = [&] {
-                return withEvents ? sink.Saw(kDrawerOpen, before) : co.FlagProperty(L"DrawerOpened");
+                return withEvents ? sink.Saw(opos::CASH_SUE_DRAWEROPEN, before)
+                                  : co.FlagProperty(L"DrawerOpened");
             };
             if (!PumpUntil(opened, kEventLimitMs)) {
                 Line("  the drawer was not seen open within %lu ms  FAILED",
@@ -446,7 +444,8 @@ int Run(const std::wstring& device) {
             } else {
                 const size_t open = sink.EventCount();
                 auto closed = [&] {
-                    return withEvents ? sink.Saw(kDrawerClosed, open) : !co.FlagProperty(L"DrawerOpened");
+                    return withEvents ? sink.Saw(opos::CASH_SUE_DRAWERCLOSED, open)
+                                      : !co.FlagProperty(L"DrawerOpened");
                 };
                 if (!PumpUntil(closed, kEventLimitMs)) {
                     Line("  the drawer was not seen closed within %lu ms  FAILED",
@@ -456,10 +455,11 @@ int Run(const std::wstring& device) {
             }
         }
 
-        code = co.Method(L"CheckHealth", {LongArg(1)});
+        code = co.Method(L"CheckHealth", {LongArg(opos::OPOS_CH_INTERNAL)});
         std::wstring text = co.TextProperty(L"CheckHealthText");
         // A level the service does not support is answered 106 with a text saying so.
-        report("CheckHealth(1)", code, code == kSuccess || (code == kIllegal && !text.empty()));
+        report("CheckHealth(1)", code,
+               code == opos::OPOS_SUCCESS || (code == opos::OPOS_E_ILLEGAL && !text.empty()));
         Line("  CheckHealthText \"%s\"", Narrow(text).c_str());
 
         BSTR document = nullptr;
@@ -470,16 +470,16 @@ int Run(const std::wstring& device) {
         code = co.Method(L"RetrieveStatistics", {docArg});
         Bstr owned = Bstr::Attach(document);
         const bool isDocument = owned.view().starts_with(L"<?xml");
-        report("RetrieveStatistics", code, code == kSuccess && isDocument);
+        report("RetrieveStatistics", code, code == opos::OPOS_SUCCESS && isDocument);
         Line("  %s", Narrow(owned.view()).c_str());
     } else {
         Line("(drawer steps skipped: the device is not claimed and enabled)");
     }
 
     code = co.Method(L"ReleaseDevice");
-    report("ReleaseDevice", code, code == kSuccess);
+    report("ReleaseDevice", code, code == opos::OPOS_SUCCESS);
     code = co.Method(L"Close");
-    report("Close", code, code == kSuccess);
+    report("Close", code, code == opos::OPOS_SUCCESS);
 
     if (sink.CameOnWrongThread()) {
         Line("status events arrived on another thread  FAILED");

@@ -17,16 +17,17 @@ namespace vtx::setup::test {
 class LogicFixture : public ::testing::Test {
 protected:
     explicit LogicFixture(const BuildProfile& profile = kUsbBuild) : build(profile) {
-        registry.AddKey(kClassKey);
+        registry.AddKey(classKey);
         registry.AddKey(deviceKey);
     }
 
-    void Name(const std::wstring& name, RegValue device) { registry.Set(kClassKey, name, std::move(device)); }
+    void Name(const std::wstring& name, RegValue device) { registry.Set(classKey, name, std::move(device)); }
     void Count(const std::wstring& text) { registry.Set(deviceKey, L"LDN", text); }
     RegValue StoredCount() const { return registry.Get(deviceKey, L"LDN"); }
     Shown AdminRefusal() const { return {kAdminOnly, std::wstring(build.appTitle), Buttons::Ok}; }
 
     const BuildProfile& build;
+    const std::wstring classKey = opos::kCashDrawerClassKey;
     const std::wstring deviceKey = DeviceKey(build);
     FakeSetupRegistry registry;
     FakeMainView view;

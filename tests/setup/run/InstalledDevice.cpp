@@ -1,7 +1,8 @@
 #include "InstalledDevice.h"
 
 #include "logic/RegistryLayout.h"
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32SetupRegistry.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <winternl.h>
@@ -41,9 +42,7 @@ std::optional<std::wstring> GetText(const std::wstring& path, const std::wstring
 }
 
 void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text, REGSAM view = 0) {
-    UniqueRegKey key = Create(path, view);
-    RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    WriteRegistryText(Create(path, view).get(), name.c_str(), text);
 }
 
 void DeleteAllValues(const std::wstring& path, REGSAM view = 0) {
@@ -69,19 +68,20 @@ void DeleteAllValues(const std::wstring& path, REGSAM view = 0) {
 // The other view is saved and put back too: the utility copies its changes
 // there. On 32-bit Windows that "other view" is the same one, restored twice.
 InstalledDevice::InstalledDevice(std::wstring deviceName)
-    : m_device(std::move(deviceName)), m_mirror(OtherRegistryView()), m_class(Save(kClassKey, 0)),
-      m_deviceKey(Save(DevicePath(), 0)), m_mirrorClass(Save(kClassKey, m_mirror)),
+    : m_device(std::move(deviceName)), m_mirror(OtherRegistryView()),
+      m_class(Save(opos::kCashDrawerClassKey, 0)), m_deviceKey(Save(DevicePath(), 0)),
+      m_mirrorClass(Save(opos::kCashDrawerClassKey, m_mirror)),
       m_mirrorDeviceKey(Save(DevicePath(), m_mirror)) {}
 
 InstalledDevice::~InstalledDevice() {
     Restore(DevicePath(), m_mirrorDeviceKey, m_mirror);
-    Restore(kClassKey, m_mirrorClass, m_mirror);
+    Restore(opos::kCashDrawerClassKey, m_mirrorClass, m_mirror);
     Restore(DevicePath(), m_deviceKey, 0);
-    Restore(kClassKey, m_class, 0);
+    Restore(opos::kCashDrawerClassKey, m_class, 0);
 }
 
 std::wstring InstalledDevice::DevicePath() const {
-    return std::wstring(kClassKey) + L"\\" + m_device;
+    return std::wstring(opos::kCashDrawerClassKey) + L"\\" + m_device;
 }
 
 InstalledDevice::Snapshot InstalledDevice::Save(const std::wstring& path, REGSAM view) {
@@ -127,8 +127,8 @@ void InstalledDevice::Restore(const std::wstring& path, const Snapshot& saved, R
 
 void InstalledDevice::Reset(const std::wstring& port, const std::optional<std::wstring>& count) {
     for (REGSAM view : {m_mirror, REGSAM{0}}) {
-        Create(kClassKey, view);
-        DeleteAllValues(kClassKey, view);
+        Create(opos::kCashDrawerClassKey, view);
+        DeleteAllValues(opos::kCashDrawerClassKey, view);
         Create(DevicePath(), view);
         DeleteAllValues(DevicePath(), view);
         SetText(DevicePath(), L"Port", port, view);
@@ -159,7 +159,7 @@ void InstalledDevice::SetDeviceTextWithoutNul(const std::wstring& name, const st
 }
 
 void InstalledDevice::SetName(const std::wstring& name, const std::wstring& device) {
-    SetText(kClassKey, name, device);
+    SetText(opos::kCashDrawerClassKey, name, device);
 }
 
 void InstalledDevice::RemoveDeviceKey() {
@@ -176,7 +176,7 @@ std::optional<std::wstring> InstalledDevice::MirrorText(const std::wstring& name
 }
 
 std::optional<std::wstring> InstalledDevice::NameData(const std::wstring& name) const {
-    return GetText(kClassKey, name);
+    return GetText(opos::kCashDrawerClassKey, name);
 }
 
 } // namespace vtx::setup::test

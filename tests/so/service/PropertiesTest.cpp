@@ -2,6 +2,7 @@
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
+#include "opos/OposConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -185,7 +186,7 @@ TEST_F(PortValue, MissingKeyStores104AndKeepsTheName) {
     CCashDrawerProperties props;
     props.m_strPortName = L"COM9";
     EXPECT_FALSE(
-        props.ReadRegistry(std::wstring(kCashDrawerClassKey) + L"\\" + UniqueDeviceName(L"VX-GONE")));
+        props.ReadRegistry(std::wstring(opos::kCashDrawerClassKey) + L"\\" + UniqueDeviceName(L"VX-GONE")));
     EXPECT_EQ(props.ResultCode, 104);
     EXPECT_EQ(props.m_strPortName, L"COM9");
 }

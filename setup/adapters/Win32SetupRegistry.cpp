@@ -1,5 +1,5 @@
 // The setup registry over the real registry, with the copy to the other view.
-#include "logic/Win32SetupRegistry.h"
+#include "adapters/Win32SetupRegistry.h"
 
 #include "registry/AnsiText.h"
 #include "registry/RegistryApi.h"

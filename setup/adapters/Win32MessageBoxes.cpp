@@ -1,5 +1,5 @@
 // MessageBoxW with OK or Yes/No buttons, and its answer as the logic names it.
-#include "ui/Win32MessageBoxes.h"
+#include "adapters/Win32MessageBoxes.h"
 
 namespace vtx::setup {
 

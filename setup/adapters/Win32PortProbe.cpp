@@ -1,5 +1,5 @@
 // The port probe over the real device namespace.
-#include "logic/Win32PortProbe.h"
+#include "adapters/Win32PortProbe.h"
 
 #include "registry/AnsiText.h"
 #include "win32/UniqueHandle.h"

@@ -1,4 +1,6 @@
 #pragma once
+// A COM server DLL's count of live objects and server locks. Any thread may touch the count (it is
+// interlocked). Each DLL links its own copy of this library, so each keeps its own count.
 
 namespace vtx {
 

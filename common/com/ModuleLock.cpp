@@ -1,4 +1,6 @@
-#include "module/ModuleLock.h"
+// A COM server DLL's count of live objects and server locks. Any thread may touch the count (it is
+// interlocked); one count per DLL, as each links its own copy.
+#include "com/ModuleLock.h"
 
 #include <atomic>
 
