@@ -151,7 +151,6 @@ private:
     HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo);
 
     // The vtable's way into Invoke: arguments in call order.
-    HRESULT InvokeVia(DISPID id, WORD flags, std::initializer_list<VARIANT> args, VARIANT* result);
     HRESULT GetVia(DISPID id, long* p);
     HRESULT GetVia(DISPID id, VARIANT_BOOL* p);
     HRESULT GetVia(DISPID id, BSTR* p);
