@@ -6,6 +6,7 @@
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
 #include "DispatchArgs.h"
+#include "com/NameLookup.h"
 
 #include <new>
 
@@ -60,7 +61,7 @@ HRESULT CServiceCallbacks::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT coun
         {L"SOProcessID", callback_dispid::SOProcessID},
         {L"SOOutputCompleteEvent", callback_dispid::SOOutputCompleteEvent},
     };
-    return LookUpNames(kCallbacks, riid, names, count, ids);
+    return LookUpNames(kCallbacks, &Callback::id, riid, names, count, ids);
 }
 
 HRESULT CServiceCallbacks::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

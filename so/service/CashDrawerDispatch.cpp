@@ -3,6 +3,7 @@
 #include "service/CashDrawer.h"
 
 #include "service/DispatchTable.h"
+#include "com/NameLookup.h"
 
 #include <new>
 
@@ -65,10 +66,19 @@ HRESULT CCashDrawer::XDispatch::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTIn
 
 HRESULT CCashDrawer::XDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
                                               DISPID* rgDispId) {
-    if (!IsEqualIID(riid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    return LookupNames(rgszNames, cNames, rgDispId);
+    // The first name is the method, any further names its parameters, each
+    // numbered by its place in the method's list.
+    auto parameterId = [](const MethodInfo& method, const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        for (size_t p = 0; p < method.params.size(); ++p) {
+            if (SameMemberName(name, method.params[p].name)) {
+                id = static_cast<DISPID>(p);
+            }
+        }
+        return id;
+    };
+    return LookUpNames(CashDrawerMethods(), &MethodInfo::dispid, riid, rgszNames, cNames, rgDispId,
+                       parameterId);
 }
 
 HRESULT CCashDrawer::XDispatch::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
