@@ -7,22 +7,14 @@
 #include "DeferredRelease.h"
 #include "DispatchArgs.h"
 #include "com/NameLookup.h"
+#include "com/QueryInterface.h"
 
 #include <new>
 
 namespace vtx::co {
 
 HRESULT CServiceCallbacks::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IDispatch*>(this), riid, ppv, {IID_IDispatch});
 }
 
 ULONG CServiceCallbacks::AddRef() {

@@ -4,6 +4,7 @@
 
 #include "ControlObjectIds.h"
 #include "SnapshotEnum.h"
+#include "com/QueryInterface.h"
 
 #include <olectl.h>
 
@@ -13,16 +14,7 @@
 namespace vtx::co {
 
 HRESULT CStatusEventPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IConnectionPoint*>(this), riid, ppv, {IID_IConnectionPoint});
 }
 
 HRESULT CStatusEventPoint::GetConnectionInterface(IID* piid) {

@@ -4,6 +4,7 @@
 
 #include "service/DispatchTable.h"
 #include "com/NameLookup.h"
+#include "com/QueryInterface.h"
 
 #include <new>
 
@@ -29,17 +30,7 @@ CCashDrawer* CCashDrawer::FromDispatch(IDispatch* dispatch) {
 }
 
 HRESULT CCashDrawer::XDispatch::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_ICashDrawerDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IDispatch*>(this), riid, ppv, {IID_IDispatch, IID_ICashDrawerDispatch});
 }
 
 ULONG CCashDrawer::XDispatch::AddRef() {
