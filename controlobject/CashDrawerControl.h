@@ -2,6 +2,10 @@
 // The Control Object (see ControlObjectIds.h for its contract). Apartment
 // threaded: every call, through either binding, the service's callbacks
 // included, arrives on the thread that created it.
+// Releases of the service are guarded twice: CallScope keeps a service closed
+// mid-call (m_retired) until the outermost call into it returns; DropService
+// (DeferredRelease.h) then holds the last Release back, per thread, while one
+// of its callbacks is still on the stack, even once this object is gone.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -151,7 +155,6 @@ private:
     HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo);
 
     // The vtable's way into Invoke: arguments in call order.
-    HRESULT InvokeVia(DISPID id, WORD flags, std::initializer_list<VARIANT> args, VARIANT* result);
     HRESULT GetVia(DISPID id, long* p);
     HRESULT GetVia(DISPID id, VARIANT_BOOL* p);
     HRESULT GetVia(DISPID id, BSTR* p);

@@ -8,6 +8,7 @@
 #include "DeferredRelease.h"
 #include "DispatchArgs.h"
 #include "com/Bstr.h"
+#include "com/NameLookup.h"
 
 #include <new>
 
@@ -120,7 +121,8 @@ HRESULT CCashDrawerControl::GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) {
 }
 
 HRESULT CCashDrawerControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return LookUpNames(kMembers, riid, names, count, ids);
+    // Parameter names are not offered: any name after the member's is unknown.
+    return LookUpNames(kMembers, &ControlMember::id, riid, names, count, ids);
 }
 
 HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

@@ -102,8 +102,9 @@ long CCashDrawerControl::OpenService(const std::wstring& deviceName) {
 
     Bstr deviceClass(L"CashDrawer");
     Bstr deviceKey(device.deviceKey);
-    return ForwardLong(ServiceMember::OpenService, {TextValue(deviceClass.get()), TextValue(deviceKey.get()),
-                                                    DispatchValue(&m_callbacks)});
+    return ForwardLong(
+        ServiceMember::OpenService,
+        {BstrVariant(deviceClass.get()), BstrVariant(deviceKey.get()), DispatchVariant(&m_callbacks)});
 }
 
 long CCashDrawerControl::Close() {
@@ -120,7 +121,7 @@ long CCashDrawerControl::Close() {
 }
 
 long CCashDrawerControl::Claim(long timeout) {
-    return ForwardLong(ServiceMember::Claim, {LongValue(timeout)});
+    return ForwardLong(ServiceMember::Claim, {LongVariant(timeout)});
 }
 
 long CCashDrawerControl::ReleaseDevice() {
@@ -128,16 +129,16 @@ long CCashDrawerControl::ReleaseDevice() {
 }
 
 long CCashDrawerControl::CheckHealth(long level) {
-    return ForwardLong(ServiceMember::CheckHealth, {LongValue(level)});
+    return ForwardLong(ServiceMember::CheckHealth, {LongVariant(level)});
 }
 
 long CCashDrawerControl::DirectIO(long command, long* pData, BSTR* pString) {
     return ForwardLong(ServiceMember::DirectIO,
-                       {LongValue(command), LongRefValue(pData), BstrRefValue(pString)});
+                       {LongVariant(command), LongRefVariant(pData), BstrRefVariant(pString)});
 }
 
 long CCashDrawerControl::RetrieveStatistics(BSTR* pStatisticsBuffer) {
-    return ForwardLong(ServiceMember::RetrieveStatistics, {BstrRefValue(pStatisticsBuffer)});
+    return ForwardLong(ServiceMember::RetrieveStatistics, {BstrRefVariant(pStatisticsBuffer)});
 }
 
 long CCashDrawerControl::OpenDrawer() {
@@ -146,29 +147,30 @@ long CCashDrawerControl::OpenDrawer() {
 
 long CCashDrawerControl::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
                                             long beepDelay) {
-    return ForwardVoid(ServiceMember::WaitForDrawerClose, {LongValue(beepTimeout), LongValue(beepFrequency),
-                                                           LongValue(beepDuration), LongValue(beepDelay)});
+    return ForwardVoid(ServiceMember::WaitForDrawerClose,
+                       {LongVariant(beepTimeout), LongVariant(beepFrequency), LongVariant(beepDuration),
+                        LongVariant(beepDelay)});
 }
 
 long CCashDrawerControl::ResetStatistics(BSTR statisticsBuffer) {
-    return ForwardLong(ServiceMember::ResetStatistics, {TextValue(statisticsBuffer)});
+    return ForwardLong(ServiceMember::ResetStatistics, {BstrVariant(statisticsBuffer)});
 }
 
 long CCashDrawerControl::UpdateStatistics(BSTR statisticsBuffer) {
-    return ForwardLong(ServiceMember::UpdateStatistics, {TextValue(statisticsBuffer)});
+    return ForwardLong(ServiceMember::UpdateStatistics, {BstrVariant(statisticsBuffer)});
 }
 
 long CCashDrawerControl::CompareFirmwareVersion(BSTR firmwareFileName, long* pResult) {
     return ForwardLong(ServiceMember::CompareFirmwareVersion,
-                       {TextValue(firmwareFileName), LongRefValue(pResult)});
+                       {BstrVariant(firmwareFileName), LongRefVariant(pResult)});
 }
 
 long CCashDrawerControl::UpdateFirmware(BSTR firmwareFileName) {
-    return ForwardLong(ServiceMember::UpdateFirmware, {TextValue(firmwareFileName)});
+    return ForwardLong(ServiceMember::UpdateFirmware, {BstrVariant(firmwareFileName)});
 }
 
 long CCashDrawerControl::SetServiceNumber(long pidx, long value) {
-    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongValue(pidx), LongValue(value)});
+    return ForwardVoid(ServiceMember::SetPropertyNumber, {LongVariant(pidx), LongVariant(value)});
 }
 
 long CCashDrawerControl::SetBinaryConversion(long value) {

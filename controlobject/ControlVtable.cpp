@@ -4,102 +4,49 @@
 #include "CashDrawerControl.h"
 
 #include "ControlObjectIds.h"
+#include "com/Invoke.h"
 #include "com/Variant.h"
-
-#include <array>
 
 namespace vtx::co {
 
 namespace {
 
-VARIANT Typed(VARTYPE type, void* value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    V_BYREF(&v) = value;
-    return v;
-}
-
-VARIANT LongArg(long value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT BoolArg(VARIANT_BOOL value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value;
-    return v;
-}
-
-// Borrowed: the caller keeps the string.
-VARIANT TextArg(BSTR value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;
-    return v;
+// A property read through Invoke; `take` moves the value out of the result.
+template <class T, class Take> HRESULT GetAs(IDispatch* self, DISPID id, T* p, Take take) {
+    if (p == nullptr) {
+        return E_POINTER;
+    }
+    Variant result;
+    HRESULT hr = InvokeByDispid(self, id, DISPATCH_PROPERTYGET, {}, result.get());
+    if (SUCCEEDED(hr)) {
+        *p = take(result.get());
+    }
+    return hr;
 }
 
 } // namespace
 
-HRESULT CCashDrawerControl::InvokeVia(DISPID id, WORD flags, std::initializer_list<VARIANT> args,
-                                      VARIANT* result) {
-    std::array<VARIANT, 4> reversed{};
-    UINT count = 0;
-    for (const VARIANT& a : args) {
-        reversed[args.size() - 1 - count++] = a; // shallow: the caller owns the contents
-    }
-    DISPID put = DISPID_PROPERTYPUT;
-    const bool isPut = flags == DISPATCH_PROPERTYPUT;
-    DISPPARAMS params{count != 0 ? reversed.data() : nullptr, isPut ? &put : nullptr, count, isPut ? 1u : 0u};
-    return Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
-}
-
 HRESULT CCashDrawerControl::GetVia(DISPID id, long* p) {
-    if (p == nullptr) {
-        return E_POINTER;
-    }
-    Variant result;
-    HRESULT hr = InvokeVia(id, DISPATCH_PROPERTYGET, {}, result.get());
-    if (SUCCEEDED(hr)) {
-        *p = V_I4(result.get());
-    }
-    return hr;
+    return GetAs(this, id, p, [](VARIANT* v) { return V_I4(v); });
 }
 
 HRESULT CCashDrawerControl::GetVia(DISPID id, VARIANT_BOOL* p) {
-    if (p == nullptr) {
-        return E_POINTER;
-    }
-    Variant result;
-    HRESULT hr = InvokeVia(id, DISPATCH_PROPERTYGET, {}, result.get());
-    if (SUCCEEDED(hr)) {
-        *p = V_BOOL(result.get());
-    }
-    return hr;
+    return GetAs(this, id, p, [](VARIANT* v) { return V_BOOL(v); });
 }
 
 HRESULT CCashDrawerControl::GetVia(DISPID id, BSTR* p) {
-    if (p == nullptr) {
-        return E_POINTER;
+    if (p != nullptr) {
+        *p = nullptr;
     }
-    *p = nullptr;
-    Variant result;
-    HRESULT hr = InvokeVia(id, DISPATCH_PROPERTYGET, {}, result.get());
-    if (SUCCEEDED(hr)) {
-        *p = V_BSTR(result.get()); // the string moves to the caller
-        V_VT(result.get()) = VT_EMPTY;
-    }
-    return hr;
+    return GetAs(this, id, p, [](VARIANT* v) {
+        BSTR text = V_BSTR(v);
+        V_VT(v) = VT_EMPTY; // the string moves to the caller
+        return text;
+    });
 }
 
 HRESULT CCashDrawerControl::PutVia(DISPID id, VARIANT value) {
-    return InvokeVia(id, DISPATCH_PROPERTYPUT, {value}, nullptr);
+    return InvokeByDispid(this, id, DISPATCH_PROPERTYPUT, {&value, 1}, nullptr);
 }
 
 HRESULT CCashDrawerControl::CallVia(DISPID id, std::initializer_list<VARIANT> args, long* pRC) {
@@ -108,7 +55,7 @@ HRESULT CCashDrawerControl::CallVia(DISPID id, std::initializer_list<VARIANT> ar
         return E_POINTER;
     }
     Variant result;
-    HRESULT hr = InvokeVia(id, DISPATCH_METHOD, args, result.get());
+    HRESULT hr = InvokeByDispid(this, id, DISPATCH_METHOD, args, result.get());
     if (SUCCEEDED(hr)) {
         *pRC = V_I4(result.get());
     }
@@ -119,7 +66,7 @@ HRESULT CCashDrawerControl::get_BinaryConversion(long* p) {
     return GetVia(dispid::BinaryConversion, p);
 }
 HRESULT CCashDrawerControl::put_BinaryConversion(long value) {
-    return PutVia(dispid::BinaryConversion, LongArg(value));
+    return PutVia(dispid::BinaryConversion, LongVariant(value));
 }
 HRESULT CCashDrawerControl::get_CapPowerReporting(long* p) {
     return GetVia(dispid::CapPowerReporting, p);
@@ -128,7 +75,7 @@ HRESULT CCashDrawerControl::get_PowerNotify(long* p) {
     return GetVia(dispid::PowerNotify, p);
 }
 HRESULT CCashDrawerControl::put_PowerNotify(long value) {
-    return PutVia(dispid::PowerNotify, LongArg(value));
+    return PutVia(dispid::PowerNotify, LongVariant(value));
 }
 HRESULT CCashDrawerControl::get_PowerState(long* p) {
     return GetVia(dispid::PowerState, p);
@@ -164,13 +111,13 @@ HRESULT CCashDrawerControl::get_FreezeEvents(VARIANT_BOOL* p) {
     return GetVia(dispid::FreezeEvents, p);
 }
 HRESULT CCashDrawerControl::put_FreezeEvents(VARIANT_BOOL value) {
-    return PutVia(dispid::FreezeEvents, BoolArg(value));
+    return PutVia(dispid::FreezeEvents, BoolVariant(value != VARIANT_FALSE));
 }
 HRESULT CCashDrawerControl::get_DeviceEnabled(VARIANT_BOOL* p) {
     return GetVia(dispid::DeviceEnabled, p);
 }
 HRESULT CCashDrawerControl::put_DeviceEnabled(VARIANT_BOOL value) {
-    return PutVia(dispid::DeviceEnabled, BoolArg(value));
+    return PutVia(dispid::DeviceEnabled, BoolVariant(value != VARIANT_FALSE));
 }
 HRESULT CCashDrawerControl::get_DeviceName(BSTR* p) {
     return GetVia(dispid::DeviceName, p);
@@ -204,40 +151,39 @@ HRESULT CCashDrawerControl::get_CapStatusMultiDrawerDetect(VARIANT_BOOL* p) {
 }
 
 HRESULT CCashDrawerControl::CheckHealth(long level, long* pRC) {
-    return CallVia(dispid::CheckHealth, {LongArg(level)}, pRC);
+    return CallVia(dispid::CheckHealth, {LongVariant(level)}, pRC);
 }
 HRESULT CCashDrawerControl::DirectIO(long command, long* pData, BSTR* pString, long* pRC) {
-    return CallVia(dispid::DirectIO,
-                   {LongArg(command), Typed(VT_BYREF | VT_I4, pData), Typed(VT_BYREF | VT_BSTR, pString)},
+    return CallVia(dispid::DirectIO, {LongVariant(command), LongRefVariant(pData), BstrRefVariant(pString)},
                    pRC);
 }
 HRESULT CCashDrawerControl::ClaimDevice(long timeout, long* pRC) {
-    return CallVia(dispid::ClaimDevice, {LongArg(timeout)}, pRC);
+    return CallVia(dispid::ClaimDevice, {LongVariant(timeout)}, pRC);
 }
 HRESULT CCashDrawerControl::ResetStatistics(BSTR statisticsBuffer, long* pRC) {
-    return CallVia(dispid::ResetStatistics, {TextArg(statisticsBuffer)}, pRC);
+    return CallVia(dispid::ResetStatistics, {BstrVariant(statisticsBuffer)}, pRC);
 }
 HRESULT CCashDrawerControl::Close(long* pRC) {
     return CallVia(dispid::Close, {}, pRC);
 }
 HRESULT CCashDrawerControl::Claim(long timeout, long* pRC) {
-    return CallVia(dispid::Claim, {LongArg(timeout)}, pRC);
+    return CallVia(dispid::Claim, {LongVariant(timeout)}, pRC);
 }
 HRESULT CCashDrawerControl::Open(BSTR deviceName, long* pRC) {
-    return CallVia(dispid::Open, {TextArg(deviceName)}, pRC);
+    return CallVia(dispid::Open, {BstrVariant(deviceName)}, pRC);
 }
 HRESULT CCashDrawerControl::ReleaseDevice(long* pRC) {
     return CallVia(dispid::ReleaseDevice, {}, pRC);
 }
 HRESULT CCashDrawerControl::UpdateStatistics(BSTR statisticsBuffer, long* pRC) {
-    return CallVia(dispid::UpdateStatistics, {TextArg(statisticsBuffer)}, pRC);
+    return CallVia(dispid::UpdateStatistics, {BstrVariant(statisticsBuffer)}, pRC);
 }
 HRESULT CCashDrawerControl::CompareFirmwareVersion(BSTR firmwareFileName, long* pResult, long* pRC) {
-    return CallVia(dispid::CompareFirmwareVersion,
-                   {TextArg(firmwareFileName), Typed(VT_BYREF | VT_I4, pResult)}, pRC);
+    return CallVia(dispid::CompareFirmwareVersion, {BstrVariant(firmwareFileName), LongRefVariant(pResult)},
+                   pRC);
 }
 HRESULT CCashDrawerControl::UpdateFirmware(BSTR firmwareFileName, long* pRC) {
-    return CallVia(dispid::UpdateFirmware, {TextArg(firmwareFileName)}, pRC);
+    return CallVia(dispid::UpdateFirmware, {BstrVariant(firmwareFileName)}, pRC);
 }
 HRESULT CCashDrawerControl::OpenDrawer(long* pRC) {
     return CallVia(dispid::OpenDrawer, {}, pRC);
@@ -245,11 +191,12 @@ HRESULT CCashDrawerControl::OpenDrawer(long* pRC) {
 HRESULT CCashDrawerControl::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
                                                long beepDelay, long* pRC) {
     return CallVia(dispid::WaitForDrawerClose,
-                   {LongArg(beepTimeout), LongArg(beepFrequency), LongArg(beepDuration), LongArg(beepDelay)},
+                   {LongVariant(beepTimeout), LongVariant(beepFrequency), LongVariant(beepDuration),
+                    LongVariant(beepDelay)},
                    pRC);
 }
 HRESULT CCashDrawerControl::RetrieveStatistics(BSTR* pStatisticsBuffer, long* pRC) {
-    return CallVia(dispid::RetrieveStatistics, {Typed(VT_BYREF | VT_BSTR, pStatisticsBuffer)}, pRC);
+    return CallVia(dispid::RetrieveStatistics, {BstrRefVariant(pStatisticsBuffer)}, pRC);
 }
 
 } // namespace vtx::co

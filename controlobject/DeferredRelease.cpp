@@ -1,4 +1,6 @@
 // Deferred releases of service objects, run from the application's message loop.
+// Per thread, not per object: the Control Object may be destroyed from an
+// event handler while the service's callback still runs (see DeferredRelease.h).
 #include "DeferredRelease.h"
 
 #include "com/ModuleLock.h"

@@ -1,6 +1,10 @@
 #pragma once
 // Releasing a service object safely from inside one of its own calls. Used on
 // the application's thread only (the Control Object is apartment threaded).
+// One of two guards: CCashDrawerControl::CallScope (per object) picks when the
+// Control Object lets a closed service go; this one (per thread, by a timer)
+// holds back that last Release while a service callback is still on the stack,
+// which must work after the Control Object itself is gone.
 #include <windows.h>
 #include <oaidl.h>
 

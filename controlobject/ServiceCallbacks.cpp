@@ -6,22 +6,15 @@
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
 #include "DispatchArgs.h"
+#include "com/NameLookup.h"
+#include "com/QueryInterface.h"
 
 #include <new>
 
 namespace vtx::co {
 
 HRESULT CServiceCallbacks::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IDispatch*>(this), riid, ppv, {IID_IDispatch});
 }
 
 ULONG CServiceCallbacks::AddRef() {
@@ -60,7 +53,7 @@ HRESULT CServiceCallbacks::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT coun
         {L"SOProcessID", callback_dispid::SOProcessID},
         {L"SOOutputCompleteEvent", callback_dispid::SOOutputCompleteEvent},
     };
-    return LookUpNames(kCallbacks, riid, names, count, ids);
+    return LookUpNames(kCallbacks, &Callback::id, riid, names, count, ids);
 }
 
 HRESULT CServiceCallbacks::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

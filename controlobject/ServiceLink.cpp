@@ -1,9 +1,8 @@
 // Calls into the opened service object by the DISPIDs its names had at Open.
 #include "ServiceLink.h"
 
+#include "com/Invoke.h"
 #include "com/Variant.h"
-
-#include <vector>
 
 namespace vtx::co {
 
@@ -27,13 +26,6 @@ const wchar_t* const kMemberNames[] = {
     L"UpdateFirmware",
 };
 static_assert(std::size(kMemberNames) == static_cast<size_t>(ServiceMember::Count));
-
-VARIANT Typed(VARTYPE type) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    return v;
-}
 } // namespace
 
 CServiceLink::CServiceLink(ComPtr<IDispatch> service) : m_service(std::move(service)) {
@@ -56,19 +48,11 @@ HRESULT CServiceLink::Call(ServiceMember member, std::initializer_list<VARIANT> 
     if (!m_service || id == DISPID_UNKNOWN) {
         return DISP_E_MEMBERNOTFOUND;
     }
-    std::vector<VARIANT> reversed(args.size());
-    size_t slot = args.size();
-    for (const VARIANT& a : args) {
-        reversed[--slot] = a; // shallow: the caller owns the contents
-    }
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(args.size()),
-                      0};
     // The service may release us from inside the call (a Close made in an
     // event handler): keep it alive until it returns.
     ComPtr<IDispatch> keep = m_service;
     UINT argErr = 0;
-    return keep->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr,
-                        &argErr);
+    return InvokeByDispid(keep.get(), id, DISPATCH_METHOD, args, result, nullptr, &argErr);
 }
 
 bool CServiceLink::CallLong(ServiceMember member, std::initializer_list<VARIANT> args, long& out) {
@@ -90,44 +74,18 @@ bool CServiceLink::CallVoid(ServiceMember member, std::initializer_list<VARIANT>
 }
 
 bool CServiceLink::GetNumber(long pidx, long& out) {
-    return CallLong(ServiceMember::GetPropertyNumber, {LongValue(pidx)}, out);
+    return CallLong(ServiceMember::GetPropertyNumber, {LongVariant(pidx)}, out);
 }
 
 bool CServiceLink::GetText(long pidx, BSTR& out) {
     Variant result;
-    if (FAILED(Call(ServiceMember::GetPropertyString, {LongValue(pidx)}, result.get())) ||
+    if (FAILED(Call(ServiceMember::GetPropertyString, {LongVariant(pidx)}, result.get())) ||
         V_VT(result.get()) != VT_BSTR) {
         return false;
     }
     out = V_BSTR(result.get());
     V_VT(result.get()) = VT_EMPTY; // ownership passes to the caller
     return true;
-}
-
-VARIANT LongValue(long v) {
-    VARIANT a = Typed(VT_I4);
-    V_I4(&a) = v;
-    return a;
-}
-VARIANT TextValue(BSTR v) {
-    VARIANT a = Typed(VT_BSTR);
-    V_BSTR(&a) = v;
-    return a;
-}
-VARIANT DispatchValue(IDispatch* v) {
-    VARIANT a = Typed(VT_DISPATCH);
-    V_DISPATCH(&a) = v;
-    return a;
-}
-VARIANT LongRefValue(long* v) {
-    VARIANT a = Typed(VT_BYREF | VT_I4);
-    V_I4REF(&a) = v;
-    return a;
-}
-VARIANT BstrRefValue(BSTR* v) {
-    VARIANT a = Typed(VT_BYREF | VT_BSTR);
-    V_BSTRREF(&a) = v;
-    return a;
 }
 
 } // namespace vtx::co

@@ -5,6 +5,7 @@
 #include <oaidl.h>
 
 #include "com/ComPtr.h"
+#include "com/Variant.h" // the argument builders
 
 #include <initializer_list>
 #include <string>
@@ -54,11 +55,5 @@ private:
     ComPtr<IDispatch> m_service;
     DISPID m_ids[static_cast<int>(ServiceMember::Count)] = {};
 };
-
-VARIANT LongValue(long v);
-VARIANT TextValue(BSTR v);           // borrowed
-VARIANT DispatchValue(IDispatch* v); // borrowed
-VARIANT LongRefValue(long* v);
-VARIANT BstrRefValue(BSTR* v);
 
 } // namespace vtx::co

@@ -4,6 +4,9 @@
 
 #include "ControlObjectIds.h"
 #include "SnapshotEnum.h"
+#include "com/Invoke.h"
+#include "com/QueryInterface.h"
+#include "com/Variant.h"
 
 #include <olectl.h>
 
@@ -13,16 +16,7 @@
 namespace vtx::co {
 
 HRESULT CStatusEventPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IConnectionPoint*>(this), riid, ppv, {IID_IConnectionPoint});
 }
 
 HRESULT CStatusEventPoint::GetConnectionInterface(IID* piid) {
@@ -89,7 +83,7 @@ HRESULT CStatusEventPoint::EnumConnections(IEnumConnections** ppEnum) {
     }
 }
 
-void CStatusEventPoint::Fire(DISPID id, VARIANT* args, UINT count) {
+void CStatusEventPoint::Fire(DISPID id, std::initializer_list<VARIANT> args) {
     // A sink may advise or unadvise from inside its handler.
     std::vector<ComPtr<IDispatch>> sinks;
     sinks.reserve(m_connections.size());
@@ -97,32 +91,18 @@ void CStatusEventPoint::Fire(DISPID id, VARIANT* args, UINT count) {
         sinks.push_back(c.sink);
     }
     for (const ComPtr<IDispatch>& sink : sinks) {
-        DISPPARAMS params{args, nullptr, count, 0};
         UINT argErr = 0;
-        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, &argErr);
+        InvokeByDispid(sink.get(), id, DISPATCH_METHOD, args, nullptr, nullptr, &argErr);
     }
 }
 
 void CStatusEventPoint::FireStatusUpdate(long data) {
-    VARIANT arg;
-    VariantInit(&arg);
-    V_VT(&arg) = VT_I4;
-    V_I4(&arg) = data;
-    Fire(event_dispid::StatusUpdateEvent, &arg, 1);
+    Fire(event_dispid::StatusUpdateEvent, {LongVariant(data)});
 }
 
 void CStatusEventPoint::FireDirectIO(long eventNumber, long* pData, BSTR* pString) {
-    VARIANT args[3];
-    for (VARIANT& a : args) {
-        VariantInit(&a);
-    }
-    V_VT(&args[2]) = VT_I4;
-    V_I4(&args[2]) = eventNumber;
-    V_VT(&args[1]) = VT_BYREF | VT_I4;
-    V_I4REF(&args[1]) = pData;
-    V_VT(&args[0]) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&args[0]) = pString;
-    Fire(event_dispid::DirectIOEvent, args, 3);
+    Fire(event_dispid::DirectIOEvent,
+         {LongVariant(eventNumber), LongRefVariant(pData), BstrRefVariant(pString)});
 }
 
 void CStatusEventPoint::DisconnectAll() {

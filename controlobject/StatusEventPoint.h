@@ -7,6 +7,7 @@
 
 #include "com/ComPtr.h"
 
+#include <initializer_list>
 #include <vector>
 
 namespace vtx::co {
@@ -37,8 +38,8 @@ public:
     size_t ConnectionCount() const { return m_connections.size(); }
 
 private:
-    // `args` last to first, as Invoke takes them.
-    void Fire(DISPID id, VARIANT* args, UINT count);
+    // Calls every sink with `args` in call order.
+    void Fire(DISPID id, std::initializer_list<VARIANT> args);
 
     struct Connection {
         DWORD cookie;

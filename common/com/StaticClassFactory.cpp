@@ -2,20 +2,12 @@
 #include "com/StaticClassFactory.h"
 
 #include "com/EntryGuard.h"
+#include "com/QueryInterface.h"
 
 namespace vtx {
 
 HRESULT CStaticClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IClassFactory*>(this), riid, ppv, {IID_IClassFactory});
 }
 
 ULONG CStaticClassFactory::AddRef() {

@@ -32,4 +32,33 @@ private:
     VARIANT m_v;
 };
 
+// Arguments for an Invoke: plain VARIANTs that own nothing. A string, an
+// interface or a referenced variable in one stays the caller's, lent for the
+// call; none of them needs clearing.
+template <class Fill> VARIANT TypedVariant(VARTYPE type, Fill fill) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = type;
+    fill(v);
+    return v;
+}
+inline VARIANT LongVariant(long value) noexcept {
+    return TypedVariant(VT_I4, [value](VARIANT& v) { V_I4(&v) = value; });
+}
+inline VARIANT BoolVariant(bool value) noexcept {
+    return TypedVariant(VT_BOOL, [value](VARIANT& v) { V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+inline VARIANT BstrVariant(BSTR value) noexcept {
+    return TypedVariant(VT_BSTR, [value](VARIANT& v) { V_BSTR(&v) = value; });
+}
+inline VARIANT DispatchVariant(IDispatch* value) noexcept {
+    return TypedVariant(VT_DISPATCH, [value](VARIANT& v) { V_DISPATCH(&v) = value; });
+}
+inline VARIANT LongRefVariant(long* value) noexcept {
+    return TypedVariant(VT_BYREF | VT_I4, [value](VARIANT& v) { V_I4REF(&v) = value; });
+}
+inline VARIANT BstrRefVariant(BSTR* value) noexcept {
+    return TypedVariant(VT_BYREF | VT_BSTR, [value](VARIANT& v) { V_BSTRREF(&v) = value; });
+}
+
 } // namespace vtx

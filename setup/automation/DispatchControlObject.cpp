@@ -3,19 +3,13 @@
 #include "automation/DispatchControlObject.h"
 
 #include "com/Bstr.h"
+#include "com/Invoke.h"
 
 #include <objbase.h>
 
 namespace vtx::setup {
 
 namespace {
-
-VARIANT Arg(VARTYPE type) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    return v;
-}
 
 std::wstring Named(const wchar_t* member, const std::wstring& text) {
     return text.empty() ? std::wstring(member) : std::wstring(member) + L": " + text;
@@ -51,19 +45,11 @@ std::unique_ptr<ControlObject> DispatchControlObject::Create(std::wstring_view p
 
 Variant DispatchControlObject::Invoke(const wchar_t* member, DISPID id, WORD flags,
                                       std::vector<VARIANT> args) {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID propPut = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
-                      static_cast<UINT>(reversed.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &propPut;
-        params.cNamedArgs = 1;
-    }
     Variant result;
     EXCEPINFO info{};
     UINT argErr = 0;
-    HRESULT hr = m_target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                  flags == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &argErr);
+    HRESULT hr = InvokeByDispid(m_target.get(), id, flags, args,
+                                flags == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &argErr);
     if (hr == DISP_E_EXCEPTION) {
         std::wstring text = ExceptionText(info);
         throw AutomationError(info.scode != 0 ? info.scode : hr,
@@ -85,9 +71,7 @@ long DispatchControlObject::ToLong(const wchar_t* member, Variant value) {
 
 void DispatchControlObject::Open(const std::wstring& deviceName) {
     Bstr name(deviceName);
-    VARIANT arg = Arg(VT_BSTR);
-    V_BSTR(&arg) = name.get(); // borrowed for the call
-    Invoke(L"Open", kOpen, DISPATCH_METHOD, {arg});
+    Invoke(L"Open", kOpen, DISPATCH_METHOD, {BstrVariant(name.get())});
 }
 
 void DispatchControlObject::Claim(short timeout) {
@@ -99,15 +83,13 @@ void DispatchControlObject::Claim(short timeout) {
     if (FAILED(hr)) {
         throw AutomationError(hr, Named(L"Claim", SystemMessage(hr)));
     }
-    VARIANT arg = Arg(VT_I2);
-    V_I2(&arg) = timeout;
-    Invoke(L"Claim", id, DISPATCH_METHOD, {arg});
+    // A short, as the utility has always passed it.
+    Invoke(L"Claim", id, DISPATCH_METHOD,
+           {TypedVariant(VT_I2, [timeout](VARIANT& v) { V_I2(&v) = timeout; })});
 }
 
 void DispatchControlObject::SetDeviceEnabled(bool enabled) {
-    VARIANT arg = Arg(VT_BOOL);
-    V_BOOL(&arg) = enabled ? VARIANT_TRUE : VARIANT_FALSE;
-    Invoke(L"DeviceEnabled", kDeviceEnabled, DISPATCH_PROPERTYPUT, {arg});
+    Invoke(L"DeviceEnabled", kDeviceEnabled, DISPATCH_PROPERTYPUT, {BoolVariant(enabled)});
 }
 
 void DispatchControlObject::OpenDrawer() {
@@ -115,9 +97,7 @@ void DispatchControlObject::OpenDrawer() {
 }
 
 void DispatchControlObject::CheckHealth(long level) {
-    VARIANT arg = Arg(VT_I4);
-    V_I4(&arg) = level;
-    Invoke(L"CheckHealth", kCheckHealth, DISPATCH_METHOD, {arg});
+    Invoke(L"CheckHealth", kCheckHealth, DISPATCH_METHOD, {LongVariant(level)});
 }
 
 std::wstring DispatchControlObject::CheckHealthText() {

@@ -3,6 +3,8 @@
 #include "service/CashDrawer.h"
 
 #include "service/DispatchTable.h"
+#include "com/NameLookup.h"
+#include "com/QueryInterface.h"
 
 #include <new>
 
@@ -28,17 +30,7 @@ CCashDrawer* CCashDrawer::FromDispatch(IDispatch* dispatch) {
 }
 
 HRESULT CCashDrawer::XDispatch::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_ICashDrawerDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryAs(static_cast<IDispatch*>(this), riid, ppv, {IID_IDispatch, IID_ICashDrawerDispatch});
 }
 
 ULONG CCashDrawer::XDispatch::AddRef() {
@@ -65,10 +57,19 @@ HRESULT CCashDrawer::XDispatch::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTIn
 
 HRESULT CCashDrawer::XDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
                                               DISPID* rgDispId) {
-    if (!IsEqualIID(riid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    return LookupNames(rgszNames, cNames, rgDispId);
+    // The first name is the method, any further names its parameters, each
+    // numbered by its place in the method's list.
+    auto parameterId = [](const MethodInfo& method, const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        for (size_t p = 0; p < method.params.size(); ++p) {
+            if (SameMemberName(name, method.params[p].name)) {
+                id = static_cast<DISPID>(p);
+            }
+        }
+        return id;
+    };
+    return LookUpNames(CashDrawerMethods(), &MethodInfo::dispid, riid, rgszNames, cNames, rgDispId,
+                       parameterId);
 }
 
 HRESULT CCashDrawer::XDispatch::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,

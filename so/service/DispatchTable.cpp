@@ -45,10 +45,6 @@ const MethodInfo kMethods[] = {
     {dispid::WaitForDrawerClose, L"WaitForDrawerClose", ResultType::None, kWaitForDrawerClose},
 };
 
-bool SameName(const wchar_t* a, const wchar_t* b) {
-    return a != nullptr && CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 // Unwraps VT_BYREF|VT_VARIANT, as passed by clients that hold Variants.
 const VARIANT& Deref(const VARIANT& v) {
     if (V_VT(&v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&v) != nullptr) {
@@ -149,41 +145,6 @@ const MethodInfo* FindMethod(DISPID id) {
         }
     }
     return nullptr;
-}
-
-HRESULT LookupNames(const LPOLESTR* names, UINT count, DISPID* ids) {
-    if (count == 0) {
-        return S_OK;
-    }
-    if (names == nullptr || ids == nullptr) {
-        return E_INVALIDARG;
-    }
-    const MethodInfo* method = nullptr;
-    for (const MethodInfo& m : kMethods) {
-        if (SameName(names[0], m.name)) {
-            method = &m;
-            break;
-        }
-    }
-    HRESULT hr = S_OK;
-    ids[0] = method ? method->dispid : DISPID_UNKNOWN;
-    if (method == nullptr) {
-        hr = DISP_E_UNKNOWNNAME;
-    }
-    for (UINT i = 1; i < count; ++i) {
-        ids[i] = DISPID_UNKNOWN;
-        if (method != nullptr) {
-            for (size_t p = 0; p < method->params.size(); ++p) {
-                if (SameName(names[i], method->params[p].name)) {
-                    ids[i] = static_cast<DISPID>(p);
-                }
-            }
-        }
-        if (ids[i] == DISPID_UNKNOWN) {
-            hr = DISP_E_UNKNOWNNAME;
-        }
-    }
-    return hr;
 }
 
 HRESULT ConvertArguments(const MethodInfo& method, const DISPPARAMS& params,

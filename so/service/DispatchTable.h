@@ -50,10 +50,6 @@ inline constexpr DISPID WaitForDrawerClose = 18;
 std::span<const MethodInfo> CashDrawerMethods();
 const MethodInfo* FindMethod(DISPID id);
 
-// IDispatch::GetIDsOfNames over the table: the first name is the method,
-// any further names its parameters. Case-insensitive, as Automation is.
-HRESULT LookupNames(const LPOLESTR* names, UINT count, DISPID* ids);
-
 // One argument after conversion: by-value ones live in `value`, by-reference
 // ones point into the caller's VARIANT.
 struct ConvertedArg {

@@ -6,6 +6,7 @@
 #include "fakes/FakeSetupRegistry.h"
 #include "fakes/RecordingDispatch.h"
 
+#include "Dispatch.h"
 #include "automation/DispatchControlObject.h"
 #include "logic/FrmMain.h"
 
@@ -14,13 +15,9 @@
 namespace vtx::setup::test {
 namespace {
 
-VARIANT Long(long v) {
-    VARIANT r;
-    VariantInit(&r);
-    V_VT(&r) = VT_I4;
-    V_I4(&r) = v;
-    return r;
-}
+using vtx::test::Arg;
+using vtx::test::Long;
+using vtx::test::Text;
 
 class SetupDispatchCalls : public ::testing::Test {
 protected:
@@ -31,12 +28,7 @@ protected:
 using D = DispatchControlObject;
 
 TEST_F(SetupDispatchCalls, EachMemberUsesItsDispatchIdentifierKindAndArgumentTypes) {
-    VARIANT text;
-    VariantInit(&text);
-    V_VT(&text) = VT_BSTR;
-    V_BSTR(&text) = SysAllocString(L"Internal HCheck: Successful");
-    target.Answer(D::kCheckHealthText, text);
-    VariantClear(&text);
+    target.Answer(D::kCheckHealthText, Arg(Text(L"Internal HCheck: Successful")).v());
     target.Answer(D::kClose, Long(106));
     target.Answer(D::kResultCode, Long(0));
 
@@ -106,12 +98,7 @@ TEST_F(SetupDispatchCalls, ARaisedExceptionCarriesTheObjectsDescription) {
 }
 
 TEST_F(SetupDispatchCalls, AResultCodeThatIsNoNumberIsAnError) {
-    VARIANT text;
-    VariantInit(&text);
-    V_VT(&text) = VT_BSTR;
-    V_BSTR(&text) = SysAllocString(L"zero");
-    target.Answer(D::kResultCode, text);
-    VariantClear(&text);
+    target.Answer(D::kResultCode, Arg(Text(L"zero")).v());
     EXPECT_THROW(co.ResultCode(), AutomationError);
 
     VARIANT small;

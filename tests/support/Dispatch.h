@@ -10,7 +10,7 @@
 
 namespace vtx::test {
 
-// Arguments in call order; Invoke receives them reversed.
+// Arguments in call order; a put names its value DISPID_PROPERTYPUT.
 struct InvokeResult {
     HRESULT hr = E_FAIL;
     Variant value;
@@ -19,10 +19,18 @@ struct InvokeResult {
 InvokeResult InvokeRaw(IDispatch* target, DISPID id, std::initializer_list<VARIANT> args,
                        WORD flags = DISPATCH_METHOD);
 
-VARIANT Long(long v);
-VARIANT Bool(bool v);
-VARIANT Text(const wchar_t* v); // owned by the caller: wrap it in an Arg
-VARIANT Disp(IDispatch* v);
+inline VARIANT Long(long v) {
+    return LongVariant(v);
+}
+inline VARIANT Bool(bool v) {
+    return BoolVariant(v);
+}
+inline VARIANT Text(const wchar_t* v) { // owned by the caller: wrap it in an Arg
+    return BstrVariant(SysAllocString(v));
+}
+inline VARIANT Disp(IDispatch* v) {
+    return DispatchVariant(v);
+}
 
 // An owned argument for calls that take text.
 class Arg {

@@ -23,6 +23,7 @@
 #include "trace/TraceSettings.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
+#include "com/Invoke.h"
 #include "com/Variant.h"
 
 #include <algorithm>
@@ -275,11 +276,7 @@ public:
         return std::wstring(text ? text : L"", text ? SysStringLen(text) : 0u);
     }
     long PutBool(const wchar_t* name, bool value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BOOL;
-        V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-        if (FAILED(Invoke(name, DISPATCH_PROPERTYPUT, {v}, nullptr))) {
+        if (FAILED(Invoke(name, DISPATCH_PROPERTYPUT, {BoolVariant(value)}, nullptr))) {
             m_callFailed = true;
         }
         return Property(L"ResultCode");
@@ -298,12 +295,7 @@ private:
                  static_cast<unsigned long>(hr));
             return hr;
         }
-        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-        DISPID put = DISPID_PROPERTYPUT;
-        const bool isPut = flags == DISPATCH_PROPERTYPUT;
-        DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), isPut ? &put : nullptr,
-                          static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
-        return m_co->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+        return InvokeByDispid(m_co.get(), id, flags, args, result);
     }
     long Long(HRESULT hr, Variant& result) {
         if (FAILED(hr) || V_VT(result.get()) != VT_I4) {
@@ -317,14 +309,6 @@ private:
     ComPtr<IDispatch> m_co;
     bool m_callFailed = false;
 };
-
-VARIANT LongArg(long v) {
-    VARIANT a;
-    VariantInit(&a);
-    V_VT(&a) = VT_I4;
-    V_I4(&a) = v;
-    return a;
-}
 
 // Sink connection for the run; disconnects on every way out.
 class Connection {
@@ -411,11 +395,7 @@ int Run(const std::wstring& device) {
     };
 
     Bstr name(device);
-    VARIANT nameArg;
-    VariantInit(&nameArg);
-    V_VT(&nameArg) = VT_BSTR;
-    V_BSTR(&nameArg) = name.get();
-    long code = co.Method(L"Open", {nameArg});
+    long code = co.Method(L"Open", {BstrVariant(name.get())});
     if (!report("Open(\"" + Narrow(device) + "\")", code, code == opos::OPOS_SUCCESS)) {
         Line("drawer test FAILED");
         return 1;
@@ -423,7 +403,7 @@ int Run(const std::wstring& device) {
 
     // ClaimDevice, or Claim in a Control Object older than it.
     const wchar_t* claim = co.Has(L"ClaimDevice") ? L"ClaimDevice" : L"Claim";
-    code = co.Method(claim, {LongArg(1000)});
+    code = co.Method(claim, {LongVariant(1000)});
     bool ready = report(Narrow(claim) + "(1000)", code, code == opos::OPOS_SUCCESS);
     code = ready ? co.PutBool(L"DeviceEnabled", true) : -1;
     ready = ready && report("DeviceEnabled = true", code, code == opos::OPOS_SUCCESS);
@@ -455,7 +435,7 @@ int Run(const std::wstring& device) {
             }
         }
 
-        code = co.Method(L"CheckHealth", {LongArg(opos::OPOS_CH_INTERNAL)});
+        code = co.Method(L"CheckHealth", {LongVariant(opos::OPOS_CH_INTERNAL)});
         std::wstring text = co.TextProperty(L"CheckHealthText");
         // A level the service does not support is answered 106 with a text saying so.
         report("CheckHealth(1)", code,
@@ -463,11 +443,7 @@ int Run(const std::wstring& device) {
         Line("  CheckHealthText \"%s\"", Narrow(text).c_str());
 
         BSTR document = nullptr;
-        VARIANT docArg;
-        VariantInit(&docArg);
-        V_VT(&docArg) = VT_BYREF | VT_BSTR;
-        V_BSTRREF(&docArg) = &document;
-        code = co.Method(L"RetrieveStatistics", {docArg});
+        code = co.Method(L"RetrieveStatistics", {BstrRefVariant(&document)});
         Bstr owned = Bstr::Attach(document);
         const bool isDocument = owned.view().starts_with(L"<?xml");
         report("RetrieveStatistics", code, code == opos::OPOS_SUCCESS && isDocument);
