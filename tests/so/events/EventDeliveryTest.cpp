@@ -1,6 +1,7 @@
 // Status updates travel from a worker thread, through the queue and the event
 // window, to the Control Object on the thread that called OpenService.
 #include "DeviceRegistry.h"
+#include "Elapsed.h"
 #include "FakeControlObject.h"
 #include "MessagePump.h"
 #include "ServiceObject.h"
@@ -8,17 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
 namespace vtx::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
 
 class EventDelivery : public ::testing::Test {
 protected:
@@ -114,7 +109,7 @@ TEST_F(EventDelivery, FreezingInsideTheHandlerStopsAfterThatRecord) {
 
 TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
     long closeResult = -1;
-    long closeMs = -1;
+    double closeMs = -1;
     co.OnStatusUpdate([&](long) {
         auto start = Clock::now();
         closeResult = Close();
