@@ -1,17 +1,14 @@
 // OpenDrawer and WaitForDrawerClose against the virtual drawer, with the
 // speaker replaced so tones are counted rather than played.
-#include "DeviceRegistry.h"
-#include "FakeControlObject.h"
+#include "DrawerServiceTest.h"
+#include "Elapsed.h"
 #include "MessagePump.h"
-#include "ServiceObject.h"
-#include "VirtualDrawer.h"
-#include "device/Speaker.h"
+#include "QuietSpeaker.h"
 #include "device/WriteFailure.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -19,18 +16,13 @@
 namespace vtx::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
 struct Tone {
     DWORD frequency;
     DWORD duration;
 };
 
-// Records tones and pauses without sound; the clock is the real one.
-class FakeSpeaker : public ISpeaker {
+// Records tones and pauses without sound, as the speaker for its lifetime; the clock is the real one.
+class FakeSpeaker : public QuietSpeaker {
 public:
     void Beep(DWORD frequency, DWORD durationMs) override {
         std::lock_guard guard(m_lock);
@@ -66,24 +58,9 @@ private:
     std::vector<Tone> m_tones;
 };
 
-class DrawerCommands : public ::testing::Test {
+class DrawerCommands : public DrawerServiceTest {
 protected:
-    void SetUp() override {
-        SetSpeakerForTesting(&speaker);
-        drawer.Reset();
-        device.SetPort(drawer.PortName());
-        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    }
-    void TearDown() override {
-        CallLong(so.get(), dispid::Close);
-        so.reset();
-        SetSpeakerForTesting(nullptr);
-    }
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
-    long Enable(long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
-        return Number(6);
-    }
+    DrawerCommands() : DrawerServiceTest(L"VX-CMD") {}
     long OpenDrawer() {
         CallVoid(so.get(), dispid::OpenDrawer);
         return Number(6);
@@ -93,11 +70,6 @@ protected:
                  {Long(timeout), Long(frequency), Long(duration), Long(delay)});
         return Number(6);
     }
-    int Requests() {
-        std::string stats = drawer.Expect("STATS");
-        size_t at = stats.find("requests=");
-        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
-    }
     // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
     void DropPortBySilence() {
         drawer.Expect("MODE SILENT");
@@ -105,11 +77,6 @@ protected:
     }
 
     FakeSpeaker speaker;
-    VirtualDrawer drawer;
-    DeviceKey device{UniqueDeviceName(L"VX-CMD")};
-    FakeControlObject co;
-    ComPtr<IDispatch> so = NewServiceObject();
-    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
 };
 
 TEST_F(DrawerCommands, OpenDrawerWritesExactlyTheOpenCommand) {

@@ -1,32 +1,19 @@
 // Enabling the device and the status monitor, against the virtual drawer.
-#include "DeviceRegistry.h"
-#include "FakeControlObject.h"
+#include "DrawerServiceTest.h"
+#include "Elapsed.h"
 #include "MessagePump.h"
-#include "ServiceObject.h"
-#include "VirtualDrawer.h"
 #include "events/OPOSEvent.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
 namespace vtx::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
-class StatusMonitor : public ::testing::Test {
+class StatusMonitor : public DrawerServiceTest {
 protected:
-    void SetUp() override {
-        drawer.Reset();
-        device.SetPort(drawer.PortName());
-        forcedBefore = COPOSThread::ForcedStopCount();
-        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    }
+    StatusMonitor() : DrawerServiceTest(L"VX-MON") {}
     void TearDown() override {
         CallLong(so.get(), dispid::Close);
         EXPECT_FALSE(object->StatusMonitorRunning());
@@ -36,11 +23,6 @@ protected:
         EXPECT_EQ(COPOSThread::ForcedStopCount(), forcedBefore);
     }
 
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
-    long Enable(long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
-        return Number(6);
-    }
     long Claim() { return CallLong(so.get(), dispid::Claim, {Long(0)}); }
     std::vector<long> Statuses() const {
         std::vector<long> out;
@@ -54,18 +36,8 @@ protected:
         int target = Requests() + n;
         return PumpUntil([&] { return Requests() >= target; }, 15000);
     }
-    int Requests() {
-        std::string stats = drawer.Expect("STATS");
-        size_t at = stats.find("requests=");
-        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
-    }
 
-    long forcedBefore = 0;
-    VirtualDrawer drawer;
-    DeviceKey device{UniqueDeviceName(L"VX-MON")};
-    FakeControlObject co;
-    ComPtr<IDispatch> so = NewServiceObject();
-    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+    long forcedBefore = COPOSThread::ForcedStopCount();
 };
 
 TEST_F(StatusMonitor, OpenedDrawerIsReportedOnTheApplicationThread) {
