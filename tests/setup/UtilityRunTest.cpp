@@ -54,10 +54,12 @@ protected:
         const std::string built = GetParam().exe;
         return std::string(dir) + built.substr(built.find_last_of('/'));
     }
-    std::unique_ptr<UtilityProcess> Start() {
-        auto app = std::make_unique<UtilityProcess>(Exe(), std::wstring(build.caption));
-        EXPECT_NE(app->Window(), nullptr) << "no window captioned as the build's";
-        return app;
+    // Starts the build's program into `app`; false when its window `w` did not appear.
+    bool Started() {
+        app = std::make_unique<UtilityProcess>(Exe(), std::wstring(build.caption));
+        w = app->Window();
+        EXPECT_NE(w, nullptr) << "no window captioned as the build's";
+        return w != nullptr;
     }
     HWND Box(const UtilityProcess& app, const std::wstring& title) {
         HWND box = WaitForWindow(app.Id(), kDialogClass, title);
@@ -79,6 +81,8 @@ protected:
 
     const BuildProfile& build = *GetParam().profile;
     InstalledDevice device{std::wstring(GetParam().profile->deviceName)};
+    std::unique_ptr<UtilityProcess> app;
+    HWND w = nullptr;
 };
 
 TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
@@ -87,9 +91,7 @@ TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
     device.SetName(L"E2E-A", Device());
     device.SetName(L"E2E-B", L"VX-OTHER");
     device.SetName(L"E2E-C", L"vx-cd");
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
 
     EXPECT_EQ(ItemText(w, kComboPort), L"COM3");
     EXPECT_EQ(ComboItems(GetDlgItem(w, kCmbLdn)), std::vector<std::wstring>{L"E2E-A"});
@@ -121,24 +123,18 @@ TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
 
 TEST_P(UtilityRun, PortBoxStoresWhatWasTypedForBothArchitecturesWhenItLosesTheFocus) {
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     HWND portBox = GetDlgItem(w, kComboPort);
-
-    ClickInto(portBox);
-    SetItemText(w, kComboPort, L"  CRUSB ");
-    ClickInto(GetDlgItem(w, kCmbLdn));
-    EXPECT_TRUE(Eventually([&] { return Port() == L"\\\\.\\VXCR3\\"; })) << testing::PrintToString(Port());
-    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"\\\\.\\VXCR3\\"; }))
-        << "the other architecture's programs see " << testing::PrintToString(MirroredPort());
-
-    ClickInto(portBox);
-    SetItemText(w, kComboPort, L"crusb");
-    ClickInto(GetDlgItem(w, kCmbLdn));
-    EXPECT_TRUE(Eventually([&] { return Port() == L"crusb"; })) << testing::PrintToString(Port());
-    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"crusb"; }))
-        << testing::PrintToString(MirroredPort());
+    auto typeAndLeave = [&](const wchar_t* typed, const std::wstring& stored) {
+        ClickInto(portBox);
+        SetItemText(w, kComboPort, typed);
+        ClickInto(GetDlgItem(w, kCmbLdn));
+        EXPECT_TRUE(Eventually([&] { return Port() == stored; })) << testing::PrintToString(Port());
+        EXPECT_TRUE(Eventually([&] { return MirroredPort() == stored; }))
+            << "the other architecture's programs see " << testing::PrintToString(MirroredPort());
+    };
+    typeAndLeave(L"  CRUSB ", L"\\\\.\\VXCR3\\");
+    typeAndLeave(L"crusb", L"crusb");
 
     // Losing the focus to another program stores nothing. A key posted after
     // the loss shows when the window has dealt with it.
@@ -155,9 +151,7 @@ TEST_P(UtilityRun, PortBoxStoresWhatWasTypedForBothArchitecturesWhenItLosesTheFo
 
 TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     device.RemoveDeviceKey(); // as for a user without administrator rights
 
     HWND portBox = GetDlgItem(w, kComboPort);
@@ -182,9 +176,7 @@ TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
 TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxes) {
     device.Reset(L"COM3", L"1");
     device.SetName(L"E2E-A", Device());
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     HWND names = GetDlgItem(w, kCmbLdn);
 
     PostClick(w, kCmdAdd);
@@ -238,9 +230,7 @@ TEST_P(UtilityRun, AControlObjectThatIsNotRegisteredIsShownInTheStatus) {
     ControlObjectUnregistered missing(VTX_CO_DLL);
     ASSERT_TRUE(missing.Done()) << "\"OPOS.CashDrawer\" is still registered";
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     ASSERT_TRUE(Click(w, kCmdOpen));
     EXPECT_EQ(ItemText(w, kLblStatus).rfind(L"Open failed: OPOS.CashDrawer is not registered (0x", 0), 0u)
         << testing::PrintToString(ItemText(w, kLblStatus));
@@ -260,9 +250,7 @@ TEST_P(UtilityRun, DrawerTestClicksThroughAgainstTheVirtualDrawer) {
     drawer.Reset();
     device.Reset(drawer.PortName(), std::nullopt);
     device.SetDeviceText(L"", kServiceProgId);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
 
     struct Step {
         int button;
