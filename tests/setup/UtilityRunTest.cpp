@@ -61,8 +61,8 @@ protected:
         EXPECT_NE(w, nullptr) << "no window captioned as the build's";
         return w != nullptr;
     }
-    HWND Box(const UtilityProcess& app, const std::wstring& title) {
-        HWND box = WaitForWindow(app.Id(), kDialogClass, title);
+    HWND Box(const std::wstring& title) {
+        HWND box = WaitForWindow(app->Id(), kDialogClass, title);
         EXPECT_NE(box, nullptr) << "no window titled " << testing::PrintToString(title);
         return box;
     }
@@ -157,7 +157,7 @@ TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
     HWND portBox = GetDlgItem(w, kComboPort);
     ClickInto(portBox);
     ClickInto(GetDlgItem(w, kCmbLdn));
-    HWND box = Box(*app, std::wstring(build.appTitle));
+    HWND box = Box(std::wstring(build.appTitle));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), L"Only administrator of this computer can setup the OPOS!");
     EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
@@ -167,7 +167,7 @@ TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
 
     // The buttons tell it at every click.
     PostClick(w, kCmdDel);
-    box = Box(*app, std::wstring(build.appTitle));
+    box = Box(std::wstring(build.appTitle));
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(Answer(box, IDOK));
     EXPECT_TRUE(app->ExitByButton());
@@ -180,7 +180,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     HWND names = GetDlgItem(w, kCmbLdn);
 
     PostClick(w, kCmdAdd);
-    HWND dialog = Box(*app, kNewLdnCaption);
+    HWND dialog = Box(kNewLdnCaption);
     ASSERT_NE(dialog, nullptr);
     HWND ok = GetDlgItem(dialog, kNewLdnCommand1);
     EXPECT_FALSE(IsWindowEnabled(ok));
@@ -188,7 +188,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     SetItemText(dialog, kNewLdnText1, L"  E2E-NEW ");
     EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(ok) != FALSE; }));
     PostClick(dialog, kNewLdnCommand1);
-    HWND question = Box(*app, L"LDN Setting");
+    HWND question = Box(L"LDN Setting");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(MessageText(question), L"Add new logical device E2E-NEW?");
     EXPECT_NE(GetDlgItem(question, IDNO), nullptr);
@@ -201,7 +201,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
 
     SetItemText(w, kCmbLdn, L"E2E-NEW");
     PostClick(w, kCmdDel);
-    question = Box(*app, L"Delete Logical Device");
+    question = Box(L"Delete Logical Device");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(MessageText(question), L"Delete logical device E2E-NEW?");
     EXPECT_TRUE(Answer(question, IDYES));
@@ -214,10 +214,10 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     // The last one: the count reaches 0 and the window says so.
     SetItemText(w, kCmbLdn, L"E2E-A");
     PostClick(w, kCmdDel);
-    question = Box(*app, L"Delete Logical Device");
+    question = Box(L"Delete Logical Device");
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(Answer(question, IDYES));
-    HWND none = Box(*app, L"No LDN");
+    HWND none = Box(L"No LDN");
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(MessageText(none), L"No LDN for " + Device() + L" in the registry, please name a new LDN");
     EXPECT_TRUE(Answer(none, IDOK));
