@@ -48,6 +48,14 @@ std::vector<StatusUpdate> FakeControlObject::Updates() const {
     return m_updates;
 }
 
+std::vector<long> FakeControlObject::Statuses() const {
+    std::vector<long> out;
+    for (const StatusUpdate& u : Updates()) {
+        out.push_back(u.status);
+    }
+    return out;
+}
+
 std::vector<std::wstring> FakeControlObject::LookedUpNames() const {
     std::lock_guard guard(m_lock);
     return m_lookups;

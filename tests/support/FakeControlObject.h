@@ -29,6 +29,8 @@ public:
                                      EXCEPINFO*, UINT*) override;
 
     std::vector<StatusUpdate> Updates() const;
+    // The updates' status codes alone, in arrival order.
+    std::vector<long> Statuses() const;
     // Every Invoke, whatever its DISPID: a service that should call nothing calls nothing.
     long Invocations() const { return m_invocations.load(); }
     // Runs inside SOStatusUpdate, on the thread that delivers the event.

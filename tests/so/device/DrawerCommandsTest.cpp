@@ -65,9 +65,12 @@ protected:
         CallVoid(so.get(), dispid::OpenDrawer);
         return Number(6);
     }
+    // Its result code; waitMs says how long it took.
     long Wait(long timeout, long frequency, long duration, long delay) {
+        auto start = Clock::now();
         CallVoid(so.get(), dispid::WaitForDrawerClose,
                  {Long(timeout), Long(frequency), Long(duration), Long(delay)});
+        waitMs = MsSince(start);
         return Number(6);
     }
     // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
@@ -77,6 +80,7 @@ protected:
     }
 
     FakeSpeaker speaker;
+    double waitMs = 0;
 };
 
 TEST_F(DrawerCommands, OpenDrawerWritesExactlyTheOpenCommand) {
@@ -214,9 +218,8 @@ TEST_F(DrawerCommands, WaitStaysQuietDuringTheGracePeriod) {
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("AUTOCLOSE 600");
     drawer.Expect("OPEN");
-    auto start = Clock::now();
     EXPECT_EQ(Wait(5000, 880, 120, 40), 0);
-    EXPECT_GE(MsSince(start), 500);
+    EXPECT_GE(waitMs, 500);
     EXPECT_TRUE(speaker.Tones().empty());
 }
 
@@ -224,9 +227,8 @@ TEST_F(DrawerCommands, NegativeToneValuesSoundNothingAndDoNotHang) {
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("AUTOCLOSE 700");
     drawer.Expect("OPEN");
-    auto start = Clock::now();
     EXPECT_EQ(Wait(0, 880, 100, -1), 0);
-    EXPECT_LT(MsSince(start), 10000);
+    EXPECT_LT(waitMs, 10000);
     EXPECT_TRUE(speaker.Tones().empty());
     EXPECT_EQ(speaker.m_pauses.load(), 0);
 }
@@ -275,13 +277,12 @@ TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
                 d.Expect("MODE NORMAL");
             }
         };
-        const auto start = Clock::now();
         EXPECT_EQ(Wait(3000, 1000, 50, 50), c.result);
         if (c.answerAtTone != 0) {
             EXPECT_GE(speaker.Tones().size(), base + c.answerAtTone); // not before the answer
         } else {
-            EXPECT_GE(MsSince(start), 9900);
-            EXPECT_LT(MsSince(start), 60000);
+            EXPECT_GE(waitMs, 9900);
+            EXPECT_LT(waitMs, 60000);
         }
         EXPECT_EQ(Number(1001), c.drawerOpened);
         EXPECT_EQ(Number(7), 0);

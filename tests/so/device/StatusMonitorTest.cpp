@@ -24,13 +24,6 @@ protected:
     }
 
     long Claim() { return CallLong(so.get(), dispid::Claim, {Long(0)}); }
-    std::vector<long> Statuses() const {
-        std::vector<long> out;
-        for (const StatusUpdate& u : co.Updates()) {
-            out.push_back(u.status);
-        }
-        return out;
-    }
     // Pumps until the monitor has polled the drawer n more times.
     bool PumpPolls(int n) {
         int target = Requests() + n;
@@ -58,7 +51,7 @@ TEST_F(StatusMonitor, OpenedDrawerIsReportedOnTheApplicationThread) {
 
     drawer.Expect("CLOSE");
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
     EXPECT_EQ(Number(1001), 0);
 }
 
@@ -66,7 +59,7 @@ TEST_F(StatusMonitor, DrawerOpenAtTheFirstPollIsReported) {
     drawer.Expect("OPEN");
     ASSERT_EQ(Enable(1), 0); // not claimed: enabling opens the port itself
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
-    EXPECT_EQ(Statuses(), std::vector<long>{1});
+    EXPECT_EQ(co.Statuses(), std::vector<long>{1});
 }
 
 TEST_F(StatusMonitor, EnablingTwiceRunsOneMonitor) {
@@ -132,7 +125,7 @@ TEST_F(StatusMonitor, StateAtReenableIsComparedWithTheStateAtDisable) {
     drawer.Expect("CLOSE");
     ASSERT_EQ(Enable(1), 0);
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
     // Closed at disable and at re-enable: nothing new.
     ASSERT_EQ(Enable(0), 0);
     ASSERT_EQ(Enable(1), 0);
@@ -168,8 +161,8 @@ TEST_F(StatusMonitor, MonitorSurvivesADisableThatArrivesBeforeOrDuringAnExchange
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 1; }));
         drawer.Expect("CLOSE");
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 2; }));
-        EXPECT_EQ(Statuses().back(), 0);
-        EXPECT_EQ(Statuses()[base], 1);
+        EXPECT_EQ(co.Statuses().back(), 0);
+        EXPECT_EQ(co.Statuses()[base], 1);
         ASSERT_EQ(Enable(0), 0);
     }
 }
@@ -191,11 +184,11 @@ TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {
     EXPECT_FALSE(object->ReopenPending());
     // Two answered polls: the first one's pass, and anything it queued, is over.
     ASSERT_TRUE(PumpPolls(2));
-    EXPECT_EQ(Statuses(), std::vector<long>{1}); // open all along: silence was no change
+    EXPECT_EQ(co.Statuses(), std::vector<long>{1}); // open all along: silence was no change
     EXPECT_EQ(Number(1001), 1);
     drawer.Expect("CLOSE");
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
 }
 
 TEST_F(StatusMonitor, UnpluggedAndReplugged) {
@@ -250,9 +243,9 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         drawer.Expect("PLUG");
         drawer.Expect("OPEN");
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() >= base + c.events.size(); }, 60000))
-            << ::testing::PrintToString(Statuses());
+            << ::testing::PrintToString(co.Statuses());
         PumpFor(200);
-        const std::vector<long> all = Statuses();
+        const std::vector<long> all = co.Statuses();
         EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()), c.events);
         EXPECT_EQ(Number(1001), 1);
         EXPECT_EQ(Number(14), c.powerState);
