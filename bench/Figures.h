@@ -1,7 +1,8 @@
 #pragma once
 // How the benchmarks time a step and print a series of samples.
+#include "Elapsed.h" // tests/support: every benchmark links the test support
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -9,11 +10,8 @@
 
 namespace vtx::bench {
 
-using Clock = std::chrono::steady_clock;
-
-inline double MsSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
+using test::Clock;
+using test::MsSince;
 
 // n, min / median / max of the samples in ms.
 inline std::string Summary(std::vector<double> ms) {

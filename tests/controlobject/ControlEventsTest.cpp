@@ -1,5 +1,6 @@
 // Status updates and DirectIO from the service to the application's sinks,
 // through the Control Object's connection point, which enumerates.
+#include "ByRef.h"
 #include "ControlFixture.h"
 #include "MessagePump.h"
 
@@ -132,12 +133,8 @@ TEST_F(ControlEvents, DirectIOReachesEverySinkInTurnAndWhatTheyLeaveGoesBackToTh
     Connect(plainDispatch.get());
     long data = 5;
     BSTR text = SysAllocString(L"in");
-    VARIANT dataRef = Long(0);
-    V_VT(&dataRef) = VT_BYREF | VT_I4;
-    V_I4REF(&dataRef) = &data;
-    VARIANT textRef = Long(0);
-    V_VT(&textRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&textRef) = &text;
+    VARIANT dataRef = LongRef(&data);
+    VARIANT textRef = BstrRef(&text);
     EXPECT_EQ(CallBack(*script, L"SODirectIO", {Long(9), dataRef, textRef}), S_OK);
     EXPECT_EQ(data, 7);
     EXPECT_STREQ(text, L"in!!");

@@ -1,5 +1,6 @@
 // The application's calls, forwarded to the service, and the result codes
 // the Control Object keeps.
+#include "ByRef.h"
 #include "ControlFixture.h"
 #include "ControlMembers.h"
 
@@ -31,11 +32,7 @@ TEST(ControlClosed, EveryMemberAnswersClosedAndNoServiceIsCreated) {
     EXPECT_EQ(CallLong(control.get(), dispid::OpenDrawer), 101);
     EXPECT_EQ(CallLong(control.get(), dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)}), 101);
     BSTR text = nullptr;
-    VARIANT textRef;
-    VariantInit(&textRef);
-    V_VT(&textRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&textRef) = &text;
-    EXPECT_EQ(CallLong(control.get(), dispid::RetrieveStatistics, {textRef}), 101);
+    EXPECT_EQ(CallLong(control.get(), dispid::RetrieveStatistics, {BstrRef(&text)}), 101);
     EXPECT_EQ(text, nullptr);
 
     auto get = [&](DISPID id) {
@@ -139,45 +136,26 @@ TEST_F(ControlForwarding, ExtendedCodeIsReadOnlyForAnExtendedResult) {
 TEST_F(ControlForwarding, ReferenceArgumentsPassThroughToTheService) {
     long data = 0;
     BSTR text = SysAllocString(L"in");
-    VARIANT dataRef;
-    VariantInit(&dataRef);
-    V_VT(&dataRef) = VT_BYREF | VT_I4;
-    V_I4REF(&dataRef) = &data;
-    VARIANT textRef;
-    VariantInit(&textRef);
-    V_VT(&textRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&textRef) = &text;
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(7), dataRef, textRef}), 0);
+    EXPECT_EQ(Call(dispid::DirectIO, {Long(7), LongRef(&data), BstrRef(&text)}), 0);
     EXPECT_EQ(data, 14);
     EXPECT_STREQ(text, L"echo");
 
     // As Visual Basic passes them: references to VARIANTs.
-    VARIANT held;
-    VariantInit(&held);
-    V_VT(&held) = VT_BSTR;
-    V_BSTR(&held) = SysAllocString(L"old");
-    VARIANT heldRef;
-    VariantInit(&heldRef);
-    V_VT(&heldRef) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&heldRef) = &held;
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {heldRef}), 0);
-    EXPECT_EQ(V_VT(&held), VT_BSTR);
-    EXPECT_STREQ(V_BSTR(&held), L"<statistics/>");
-    VariantClear(&held);
+    Variant held = HeldText(L"old");
+    EXPECT_EQ(Call(dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
+    EXPECT_EQ(V_VT(held.get()), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(held.get()), L"<statistics/>");
     SysFreeString(text);
 }
 
 TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
     Arg file(Text(L"fw.bin"));
     long result = 0;
-    VARIANT resultRef = Long(0);
-    V_VT(&resultRef) = VT_BYREF | VT_I4;
-    V_I4REF(&resultRef) = &result;
     EXPECT_EQ(Call(dispid::ClaimDevice, {Long(500)}), 0);
     for (DISPID id : {dispid::ResetStatistics, dispid::UpdateStatistics, dispid::UpdateFirmware}) {
         EXPECT_EQ(Call(id, {file.v()}), 0) << id;
     }
-    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {file.v(), resultRef}), 0);
+    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {file.v(), LongRef(&result)}), 0);
     EXPECT_EQ(result, 2);
     EXPECT_EQ(Put(dispid::PowerNotify, Long(1)), S_OK);
     EXPECT_EQ(script->calls, (std::vector<std::wstring>{
@@ -231,11 +209,7 @@ TEST_F(ControlForwarding, AMemberTheServiceLacksAnswersNoService) {
     Arg name(Text(device.Name().c_str()));
     ASSERT_EQ(CallLong(other.get(), dispid::Open, {name.v()}), 0);
     BSTR text = nullptr;
-    VARIANT textRef;
-    VariantInit(&textRef);
-    V_VT(&textRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&textRef) = &text;
-    EXPECT_EQ(CallLong(other.get(), dispid::RetrieveStatistics, {textRef}), 104);
+    EXPECT_EQ(CallLong(other.get(), dispid::RetrieveStatistics, {BstrRef(&text)}), 104);
     EXPECT_EQ(CallLong(other.get(), dispid::OpenDrawer), 104);
     EXPECT_EQ(CallLong(other.get(), dispid::Claim, {Long(0)}), 0);
     EXPECT_EQ(CallLong(other.get(), dispid::Close), 0);

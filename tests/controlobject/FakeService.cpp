@@ -67,7 +67,8 @@ void SetLong(VARIANT* result, long value) {
 
 } // namespace
 
-FakeService::FakeService(std::shared_ptr<FakeServiceScript> script) : m_script(std::move(script)) {
+FakeService::FakeService(std::shared_ptr<FakeServiceScript> script)
+    : DispatchFake(Lifetime::Owned), m_script(std::move(script)) {
     ++m_script->alive;
 }
 
@@ -76,29 +77,6 @@ FakeService::~FakeService() {
     if (m_script->inCall) {
         m_script->destroyedInCall = true;
     }
-}
-
-HRESULT FakeService::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG FakeService::Release() {
-    ULONG left = --m_refs;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
-HRESULT FakeService::GetTypeInfoCount(UINT* n) {
-    *n = 0;
-    return S_OK;
 }
 
 HRESULT FakeService::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

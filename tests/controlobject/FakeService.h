@@ -3,8 +3,7 @@
 // test under its own ProgID: it answers the service members by name (or
 // lacks some), records every call, and fires status updates through the
 // callback IDispatch it was given.
-#include <windows.h>
-#include <oaidl.h>
+#include "DispatchFake.h"
 
 #include <map>
 #include <memory>
@@ -35,16 +34,11 @@ struct FakeServiceScript {
     long drawerOpened = 0;
 };
 
-class FakeService : public IDispatch {
+class FakeService : public DispatchFake {
 public:
     explicit FakeService(std::shared_ptr<FakeServiceScript> script);
-    virtual ~FakeService();
+    ~FakeService() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override;
@@ -53,7 +47,6 @@ private:
     long Answer(const wchar_t* member, long fallback);
 
     std::shared_ptr<FakeServiceScript> m_script;
-    ULONG m_refs = 1;
 };
 
 // Calls one of the callbacks the last OpenService handed over, by its name,

@@ -8,15 +8,8 @@
 
 namespace vtx::test {
 
-HRESULT RecordingSink::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        (m_answersEventsIid && IsEqualIID(riid, co::DIID_CashDrawerControlEvents))) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+bool RecordingSink::AlsoAnswers(REFIID riid) const {
+    return m_answersEventsIid && IsEqualIID(riid, co::DIID_CashDrawerControlEvents);
 }
 
 HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,

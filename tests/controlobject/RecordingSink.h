@@ -3,9 +3,7 @@
 // thread it arrived on, and may run a handler inside the event. A
 // DirectIOEvent is recorded by its number; the sink adds 1 to its data and
 // "!" to its text, as an application answering the service would.
-#include <windows.h>
-#include <oaidl.h>
-
+#include "DispatchFake.h"
 #include "com/ComPtr.h"
 
 #include <functional>
@@ -18,7 +16,7 @@ struct ReceivedEvent {
     DWORD threadId;
 };
 
-class RecordingSink : public IDispatch {
+class RecordingSink : public DispatchFake {
 public:
     // A new sink with the caller's reference; the Control Object may keep it
     // alive beyond the caller.
@@ -26,20 +24,6 @@ public:
         return ComPtr<RecordingSink>::Attach(new RecordingSink(answersEventsIid));
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --m_refs;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }
@@ -50,14 +34,15 @@ public:
     const std::vector<long>& DirectIOEvents() const { return m_directIO; }
     void OnEvent(std::function<void(long)> handler) { m_handler = std::move(handler); }
     // References held besides the creator's; 0 once the Control Object let it go.
-    ULONG HeldReferences() const { return m_refs - 1; }
+    ULONG HeldReferences() const { return static_cast<ULONG>(Refs() - 1); }
 
 private:
-    explicit RecordingSink(bool answersEventsIid) : m_answersEventsIid(answersEventsIid) {}
-    virtual ~RecordingSink() = default;
+    explicit RecordingSink(bool answersEventsIid)
+        : DispatchFake(Lifetime::Owned), m_answersEventsIid(answersEventsIid) {}
+    ~RecordingSink() override = default;
+    bool AlsoAnswers(REFIID riid) const override;
 
     bool m_answersEventsIid;
-    ULONG m_refs = 1;
     std::vector<ReceivedEvent> m_events;
     std::vector<long> m_directIO;
     std::function<void(long)> m_handler;

@@ -1,6 +1,7 @@
 // The whole drawer test against the virtual drawer: through regsvr32's
 // registrations, the Control Object (ours, or one standing for another
 // maker's) and the real service object.
+#include "ByRef.h"
 #include "EndToEndFixture.h"
 
 #include <algorithm>
@@ -41,10 +42,7 @@ TEST_F(EndToEnd, FullDrawerTestWithStatusEventsOnTheApplicationsThread) {
     EXPECT_STREQ(V_BSTR(text.value.get()), L"Internal Heath Check: check health level not supported.");
 
     BSTR document = nullptr;
-    VARIANT documentRef;
-    VariantInit(&documentRef);
-    V_VT(&documentRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&documentRef) = &document;
+    VARIANT documentRef = BstrRef(&document);
     EXPECT_EQ(Call(dispid::RetrieveStatistics, {documentRef}), 0);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(std::wstring(document).rfind(L"<?xml version='1.0' ?><UPOSStat ", 0), 0u);

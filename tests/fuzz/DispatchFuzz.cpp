@@ -7,10 +7,10 @@
 #include "DeviceRegistry.h"
 #include "Dispatch.h"
 #include "FakeControlObject.h"
+#include "QuietSpeaker.h"
 #include "VirtualDrawer.h"
 #include "com/ComPtr.h"
 #include "com/StaticClassFactory.h"
-#include "device/Speaker.h"
 #include "service/CashDrawer.h"
 #include "service/DispatchTable.h"
 #include "win32/UniqueHandle.h"
@@ -37,14 +37,6 @@ template <class Rng> size_t Pick(Rng& rng, size_t n) {
 
 using Rng = std::mt19937_64;
 using test::Long;
-
-// Tones cost nothing and pauses no time: a fuzzed WaitForDrawerClose must not sleep for days.
-class SilentSpeaker : public ISpeaker {
-public:
-    void Beep(DWORD, DWORD) override {}
-    void Pause(DWORD) override {}
-    DWORD TickCount() override { return GetTickCount(); }
-};
 
 // {6D1C0E3B-9A54-4C1F-8E27-3B0A5F7D2C91}: the real service object, served in process to our Control Object.
 constexpr CLSID kServedClsid = {0x6D1C0E3B, 0x9A54, 0x4C1F, {0x8E, 0x27, 0x3B, 0x0A, 0x5F, 0x7D, 0x2C, 0x91}};
@@ -190,8 +182,7 @@ std::string Hex(VARTYPE vt) {
     return text;
 }
 
-// A value of a random VARTYPE, by value or by reference, into `slot`.
-void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device, std::string& shown) {
+VARTYPE PickVartype(Rng& rng) {
     static const VARTYPE kTypes[] = {VT_EMPTY,
                                      VT_NULL,
                                      VT_I2,
@@ -222,12 +213,49 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
                                      VT_LPWSTR,
                                      VT_CLSID,
                                      0x0FFF};
-    VARTYPE vt = kTypes[Pick(rng, std::size(kTypes))];
-    bool byRef = vt == VT_VARIANT || (vt < VT_VOID && vt != VT_EMPTY && vt != VT_NULL && rng() % 4 == 0);
-    VARIANT& v = byRef ? slot.target : slot.v;
-    VariantInit(&v);
-    char part[48];
-    std::string inner;
+    return kTypes[Pick(rng, std::size(kTypes))];
+}
+
+double PickDouble(Rng& rng) {
+    static const double kDoubles[] = {0.0,
+                                      0.5,
+                                      -1.0,
+                                      1e10,
+                                      -1e300,
+                                      2147483648.0,
+                                      -2147483649.5,
+                                      std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::infinity()};
+    return kDoubles[Pick(rng, std::size(kDoubles))];
+}
+
+// What a VARIANT by reference points at: a plain value, text, nothing yet (an out parameter), or another
+// by-reference VARIANT.
+void FillReferencedVariant(Rng& rng, Slot& slot, VARIANT& v, const std::wstring& device, std::string& inner) {
+    VariantInit(&slot.nested);
+    V_VT(&slot.nested) = VT_I4;
+    V_I4(&slot.nested) = PickLong(rng);
+    switch (rng() % 4) {
+    case 0:
+        break; // stays VT_EMPTY: an out parameter
+    case 1:
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = PickLong(rng);
+        break;
+    case 2:
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = PickText(rng, device, inner);
+        break;
+    default:
+        V_VT(&v) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&v) = &slot.nested;
+        break;
+    }
+}
+
+// A random value of type `vt` into `v` (the slot's own VARIANT, or its target when passed by reference).
+void FillValue(Rng& rng, VARTYPE vt, bool byRef, Slot& slot, VARIANT& v, IDispatch* fake,
+               const std::wstring& device, std::string& inner) {
     switch (vt) {
     case VT_I2:
         V_I2(&v) = static_cast<SHORT>(PickLong(rng));
@@ -243,19 +271,9 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
         V_R4(&v) = static_cast<float>(PickLong(rng)) * 1.5f;
         break;
     case VT_R8:
-    case VT_DATE: {
-        static const double kDoubles[] = {0.0,
-                                          0.5,
-                                          -1.0,
-                                          1e10,
-                                          -1e300,
-                                          2147483648.0,
-                                          -2147483649.5,
-                                          std::numeric_limits<double>::quiet_NaN(),
-                                          std::numeric_limits<double>::infinity()};
-        V_R8(&v) = kDoubles[Pick(rng, std::size(kDoubles))];
+    case VT_DATE:
+        V_R8(&v) = PickDouble(rng);
         break;
-    }
     case VT_CY:
     case VT_I8:
     case VT_UI8:
@@ -284,29 +302,9 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
     case VT_UI2:
         V_UI2(&v) = static_cast<USHORT>(rng());
         break;
-    case VT_VARIANT: {
-        // A VARIANT by reference holding a plain value, or another by-reference VARIANT.
-        VariantInit(&slot.nested);
-        V_VT(&slot.nested) = VT_I4;
-        V_I4(&slot.nested) = PickLong(rng);
-        switch (rng() % 4) {
-        case 0:
-            break; // stays VT_EMPTY: an out parameter
-        case 1:
-            V_VT(&v) = VT_I4;
-            V_I4(&v) = PickLong(rng);
-            break;
-        case 2:
-            V_VT(&v) = VT_BSTR;
-            V_BSTR(&v) = PickText(rng, device, inner);
-            break;
-        default:
-            V_VT(&v) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&v) = &slot.nested;
-            break;
-        }
+    case VT_VARIANT:
+        FillReferencedVariant(rng, slot, v, device, inner);
         break;
-    }
     case VT_ARRAY | VT_UI1:
     case VT_ARRAY | VT_I4:
         if (rng() % 3 != 0) {
@@ -320,11 +318,10 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
     if (vt != VT_VARIANT) {
         V_VT(&v) = vt;
     }
-    if (!byRef) {
-        std::snprintf(part, sizeof(part), "vt 0x%x", vt);
-        shown = part + (inner.empty() ? "" : " " + inner);
-        return;
-    }
+}
+
+// The slot's own VARIANT made a reference to its target (or, now and then, a null reference); says how.
+std::string PointAtTarget(Rng& rng, VARTYPE vt, Slot& slot) {
     VariantInit(&slot.v);
     V_VT(&slot.v) = static_cast<VARTYPE>(VT_BYREF | vt);
     bool null = rng() % 5 == 0;
@@ -332,8 +329,24 @@ void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device
                        : vt == VT_VARIANT ? static_cast<void*>(&slot.target)
                        : vt == VT_DECIMAL ? static_cast<void*>(&slot.decimal)
                                           : static_cast<void*>(&V_I4(&slot.target));
+    char part[48];
     std::snprintf(part, sizeof(part), "vt 0x%x byref%s", V_VT(&slot.v), null ? " null" : "");
-    shown = part + (inner.empty() ? "" : " " + inner) +
+    return part;
+}
+
+// A value of a random VARTYPE, by value or by reference, into `slot`.
+void MakeValue(Rng& rng, Slot& slot, IDispatch* fake, const std::wstring& device, std::string& shown) {
+    VARTYPE vt = PickVartype(rng);
+    bool byRef = vt == VT_VARIANT || (vt < VT_VOID && vt != VT_EMPTY && vt != VT_NULL && rng() % 4 == 0);
+    VARIANT& v = byRef ? slot.target : slot.v;
+    VariantInit(&v);
+    std::string inner;
+    FillValue(rng, vt, byRef, slot, v, fake, device, inner);
+    if (!byRef) {
+        shown = Hex(vt) + (inner.empty() ? "" : " " + inner);
+        return;
+    }
+    shown = PointAtTarget(rng, vt, slot) + (inner.empty() ? "" : " " + inner) +
             (vt == VT_VARIANT ? " -> " + Hex(V_VT(&slot.target)) : "");
 }
 
@@ -719,7 +732,6 @@ struct Setup {
     explicit Setup(Target target) {
         drawer.Reset();
         device.SetPort(drawer.PortName());
-        SetSpeakerForTesting(&speaker);
         if (target == Target::ControlObject) {
             CoRegisterClassObject(kServedClsid, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
             wchar_t clsid[40];
@@ -732,7 +744,6 @@ struct Setup {
         }
     }
     ~Setup() {
-        SetSpeakerForTesting(nullptr);
         if (cookie != 0) {
             CoRevokeClassObject(cookie);
             RegDeleteTreeW(HKEY_CLASSES_ROOT, kServedProgId);
@@ -741,7 +752,7 @@ struct Setup {
     test::VirtualDrawer drawer;
     test::DeviceKey device{test::UniqueDeviceName(L"VX-FUZZ")};
     test::FakeControlObject fake;
-    SilentSpeaker speaker;
+    test::QuietSpeaker speaker; // a fuzzed WaitForDrawerClose must not sleep for days
     ServiceFactory factory;
     DWORD cookie = 0;
 };

@@ -167,23 +167,19 @@ protected:
 
 TEST_F(SetupDeleteLdn, RefusedRightsAreToldAtEveryClickAndNothingIsAsked) {
     registry.RefuseRights();
-    view.ldnText = L"POS1";
-    main.DelLdnClick();
+    Delete(L"POS1");
     main.DelLdnClick();
     EXPECT_EQ(messages.shown, (std::vector<Shown>{AdminRefusal(), AdminRefusal()}));
     EXPECT_TRUE(registry.Has(classKey, L"POS1"));
 }
 
 TEST_F(SetupDeleteLdn, AnEmptyNameIsRefused) {
-    view.ldnText = L"";
-    main.DelLdnClick();
+    Delete(L"");
     EXPECT_EQ(messages.shown, (std::vector<Shown>{{L"No LDN is selected!", L"LDN", Buttons::Ok}}));
 }
 
 TEST_F(SetupDeleteLdn, SpacesOnlyPassTheEmptinessTestAndAskAboutAnEmptyName) {
-    view.ldnText = L"   ";
-    messages.answers = {Answer::No};
-    main.DelLdnClick();
+    Delete(L"   ", {Answer::No});
     EXPECT_EQ(messages.shown, std::vector<Shown>{Question(L"")});
     EXPECT_EQ(registry.ValueCount(classKey), 3u);
     EXPECT_TRUE(IsEmpty(StoredCount()));
@@ -192,9 +188,7 @@ TEST_F(SetupDeleteLdn, SpacesOnlyPassTheEmptinessTestAndAskAboutAnEmptyName) {
 TEST_F(SetupDeleteLdn, ConfirmedDeleteRemovesTheTrimmedNameCountsDownAndRefills) {
     Count(L"2");
     main.Load();
-    view.ldnText = L" POS1  ";
-    messages.answers = {Answer::Yes};
-    main.DelLdnClick();
+    Delete(L" POS1  ", {Answer::Yes});
     EXPECT_EQ(messages.shown, std::vector<Shown>{Question(L"POS1")});
     EXPECT_FALSE(registry.Has(classKey, L"POS1"));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"1")));
@@ -204,9 +198,7 @@ TEST_F(SetupDeleteLdn, ConfirmedDeleteRemovesTheTrimmedNameCountsDownAndRefills)
 
 TEST_F(SetupDeleteLdn, CountReachingZeroLeavesTheListEmptyAndSaysSo) {
     Count(L"1");
-    view.ldnText = L"POS2";
-    messages.answers = {Answer::Yes};
-    main.DelLdnClick();
+    Delete(L"POS2", {Answer::Yes});
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"0")));
     EXPECT_TRUE(view.ldnList.empty());
     ASSERT_EQ(messages.shown.size(), 2u);
@@ -215,9 +207,7 @@ TEST_F(SetupDeleteLdn, CountReachingZeroLeavesTheListEmptyAndSaysSo) {
 }
 
 TEST_F(SetupDeleteLdn, MissingCountBecomes99999) {
-    view.ldnText = L"POS2";
-    messages.answers = {Answer::Yes};
-    main.DelLdnClick();
+    Delete(L"POS2", {Answer::Yes});
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"99999")));
     EXPECT_EQ(view.ldnList, (Names{L"POS1"}));
 }
@@ -226,9 +216,7 @@ TEST_F(SetupDeleteLdn, MissingCountBecomes99999) {
 // round (or failing the click, as an overflow would).
 TEST_F(SetupDeleteLdn, CountsBeyondThirtyTwoBitsSaturateInsteadOfWrapping) {
     Count(L"99999999999");
-    view.ldnText = L"POS2";
-    messages.answers = {Answer::Yes, Answer::Yes};
-    main.DelLdnClick();
+    Delete(L"POS2", {Answer::Yes, Answer::Yes});
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"2147483646")));
 
     Count(L"-2147483648");
@@ -239,9 +227,7 @@ TEST_F(SetupDeleteLdn, CountsBeyondThirtyTwoBitsSaturateInsteadOfWrapping) {
 
 TEST_F(SetupDeleteLdn, AnUnknownNameStillCountsDownAndTheCountMayGoNegative) {
     Count(L"zero");
-    view.ldnText = L"Nobody";
-    messages.answers = {Answer::Yes};
-    main.DelLdnClick();
+    Delete(L"Nobody", {Answer::Yes});
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"-1")));
     EXPECT_EQ(registry.ValueCount(classKey), 3u);
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"})) << "a count other than 0 refills the list";
@@ -250,9 +236,7 @@ TEST_F(SetupDeleteLdn, AnUnknownNameStillCountsDownAndTheCountMayGoNegative) {
 TEST_F(SetupDeleteLdn, AnsweringNoChangesNothing) {
     Count(L"2");
     main.Load();
-    view.ldnText = L"POS1";
-    messages.answers = {Answer::No};
-    main.DelLdnClick();
+    Delete(L"POS1", {Answer::No});
     EXPECT_TRUE(registry.Has(classKey, L"POS1"));
     EXPECT_EQ(StoredCount(), RegValue(std::wstring(L"2")));
     EXPECT_EQ(view.ldnList, (Names{L"POS1", L"POS2"}));
@@ -266,9 +250,7 @@ protected:
 TEST_F(SetupSerialDeleteLdn, NoLdnMessageNamesTheBuildsDevice) {
     Name(L"SER1", std::wstring(L"VX-CD"));
     Count(L"1");
-    view.ldnText = L"SER1";
-    messages.answers = {Answer::Yes};
-    main.DelLdnClick();
+    Delete(L"SER1", {Answer::Yes});
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text, L"No LDN for VX-CD in the registry, please name a new LDN");
     EXPECT_EQ(registry.nameDevice, L"VX-CD"); // whose names the other view gives up

@@ -54,13 +54,15 @@ protected:
         const std::string built = GetParam().exe;
         return std::string(dir) + built.substr(built.find_last_of('/'));
     }
-    std::unique_ptr<UtilityProcess> Start() {
-        auto app = std::make_unique<UtilityProcess>(Exe(), std::wstring(build.caption));
-        EXPECT_NE(app->Window(), nullptr) << "no window captioned as the build's";
-        return app;
+    // Starts the build's program into `app`; false when its window `w` did not appear.
+    bool Started() {
+        app = std::make_unique<UtilityProcess>(Exe(), std::wstring(build.caption));
+        w = app->Window();
+        EXPECT_NE(w, nullptr) << "no window captioned as the build's";
+        return w != nullptr;
     }
-    HWND Box(const UtilityProcess& app, const std::wstring& title) {
-        HWND box = WaitForWindow(app.Id(), kDialogClass, title);
+    HWND Box(const std::wstring& title) {
+        HWND box = WaitForWindow(app->Id(), kDialogClass, title);
         EXPECT_NE(box, nullptr) << "no window titled " << testing::PrintToString(title);
         return box;
     }
@@ -79,6 +81,8 @@ protected:
 
     const BuildProfile& build = *GetParam().profile;
     InstalledDevice device{std::wstring(GetParam().profile->deviceName)};
+    std::unique_ptr<UtilityProcess> app;
+    HWND w = nullptr;
 };
 
 TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
@@ -87,9 +91,7 @@ TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
     device.SetName(L"E2E-A", Device());
     device.SetName(L"E2E-B", L"VX-OTHER");
     device.SetName(L"E2E-C", L"vx-cd");
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
 
     EXPECT_EQ(ItemText(w, kComboPort), L"COM3");
     EXPECT_EQ(ComboItems(GetDlgItem(w, kCmbLdn)), std::vector<std::wstring>{L"E2E-A"});
@@ -121,24 +123,18 @@ TEST_P(UtilityRun, StartsWithTheStoredPortTheDevicesNamesAndTheOpenablePorts) {
 
 TEST_P(UtilityRun, PortBoxStoresWhatWasTypedForBothArchitecturesWhenItLosesTheFocus) {
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     HWND portBox = GetDlgItem(w, kComboPort);
-
-    ClickInto(portBox);
-    SetItemText(w, kComboPort, L"  CRUSB ");
-    ClickInto(GetDlgItem(w, kCmbLdn));
-    EXPECT_TRUE(Eventually([&] { return Port() == L"\\\\.\\VXCR3\\"; })) << testing::PrintToString(Port());
-    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"\\\\.\\VXCR3\\"; }))
-        << "the other architecture's programs see " << testing::PrintToString(MirroredPort());
-
-    ClickInto(portBox);
-    SetItemText(w, kComboPort, L"crusb");
-    ClickInto(GetDlgItem(w, kCmbLdn));
-    EXPECT_TRUE(Eventually([&] { return Port() == L"crusb"; })) << testing::PrintToString(Port());
-    EXPECT_TRUE(Eventually([&] { return MirroredPort() == L"crusb"; }))
-        << testing::PrintToString(MirroredPort());
+    auto typeAndLeave = [&](const wchar_t* typed, const std::wstring& stored) {
+        ClickInto(portBox);
+        SetItemText(w, kComboPort, typed);
+        ClickInto(GetDlgItem(w, kCmbLdn));
+        EXPECT_TRUE(Eventually([&] { return Port() == stored; })) << testing::PrintToString(Port());
+        EXPECT_TRUE(Eventually([&] { return MirroredPort() == stored; }))
+            << "the other architecture's programs see " << testing::PrintToString(MirroredPort());
+    };
+    typeAndLeave(L"  CRUSB ", L"\\\\.\\VXCR3\\");
+    typeAndLeave(L"crusb", L"crusb");
 
     // Losing the focus to another program stores nothing. A key posted after
     // the loss shows when the window has dealt with it.
@@ -155,15 +151,13 @@ TEST_P(UtilityRun, PortBoxStoresWhatWasTypedForBothArchitecturesWhenItLosesTheFo
 
 TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     device.RemoveDeviceKey(); // as for a user without administrator rights
 
     HWND portBox = GetDlgItem(w, kComboPort);
     ClickInto(portBox);
     ClickInto(GetDlgItem(w, kCmbLdn));
-    HWND box = Box(*app, std::wstring(build.appTitle));
+    HWND box = Box(std::wstring(build.appTitle));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), L"Only administrator of this computer can setup the OPOS!");
     EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
@@ -173,7 +167,7 @@ TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
 
     // The buttons tell it at every click.
     PostClick(w, kCmdDel);
-    box = Box(*app, std::wstring(build.appTitle));
+    box = Box(std::wstring(build.appTitle));
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(Answer(box, IDOK));
     EXPECT_TRUE(app->ExitByButton());
@@ -182,13 +176,11 @@ TEST_P(UtilityRun, WithoutTheDeviceKeyChangesAreRefusedAndThePortBoxDisabled) {
 TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxes) {
     device.Reset(L"COM3", L"1");
     device.SetName(L"E2E-A", Device());
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     HWND names = GetDlgItem(w, kCmbLdn);
 
     PostClick(w, kCmdAdd);
-    HWND dialog = Box(*app, kNewLdnCaption);
+    HWND dialog = Box(kNewLdnCaption);
     ASSERT_NE(dialog, nullptr);
     HWND ok = GetDlgItem(dialog, kNewLdnCommand1);
     EXPECT_FALSE(IsWindowEnabled(ok));
@@ -196,7 +188,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     SetItemText(dialog, kNewLdnText1, L"  E2E-NEW ");
     EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(ok) != FALSE; }));
     PostClick(dialog, kNewLdnCommand1);
-    HWND question = Box(*app, L"LDN Setting");
+    HWND question = Box(L"LDN Setting");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(MessageText(question), L"Add new logical device E2E-NEW?");
     EXPECT_NE(GetDlgItem(question, IDNO), nullptr);
@@ -209,7 +201,7 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
 
     SetItemText(w, kCmbLdn, L"E2E-NEW");
     PostClick(w, kCmdDel);
-    question = Box(*app, L"Delete Logical Device");
+    question = Box(L"Delete Logical Device");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(MessageText(question), L"Delete logical device E2E-NEW?");
     EXPECT_TRUE(Answer(question, IDYES));
@@ -222,10 +214,10 @@ TEST_P(UtilityRun, AddsAndDeletesLogicalDevicesThroughTheDialogAndTheMessageBoxe
     // The last one: the count reaches 0 and the window says so.
     SetItemText(w, kCmbLdn, L"E2E-A");
     PostClick(w, kCmdDel);
-    question = Box(*app, L"Delete Logical Device");
+    question = Box(L"Delete Logical Device");
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(Answer(question, IDYES));
-    HWND none = Box(*app, L"No LDN");
+    HWND none = Box(L"No LDN");
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(MessageText(none), L"No LDN for " + Device() + L" in the registry, please name a new LDN");
     EXPECT_TRUE(Answer(none, IDOK));
@@ -238,9 +230,7 @@ TEST_P(UtilityRun, AControlObjectThatIsNotRegisteredIsShownInTheStatus) {
     ControlObjectUnregistered missing(VTX_CO_DLL);
     ASSERT_TRUE(missing.Done()) << "\"OPOS.CashDrawer\" is still registered";
     device.Reset(L"COM3", std::nullopt);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
     ASSERT_TRUE(Click(w, kCmdOpen));
     EXPECT_EQ(ItemText(w, kLblStatus).rfind(L"Open failed: OPOS.CashDrawer is not registered (0x", 0), 0u)
         << testing::PrintToString(ItemText(w, kLblStatus));
@@ -260,9 +250,7 @@ TEST_P(UtilityRun, DrawerTestClicksThroughAgainstTheVirtualDrawer) {
     drawer.Reset();
     device.Reset(drawer.PortName(), std::nullopt);
     device.SetDeviceText(L"", kServiceProgId);
-    auto app = Start();
-    HWND w = app->Window();
-    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Started());
 
     struct Step {
         int button;

@@ -4,21 +4,6 @@
 
 namespace vtx::test {
 
-HRESULT FakeControlObject::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT FakeControlObject::GetTypeInfoCount(UINT* n) {
-    *n = 0;
-    return S_OK;
-}
-
 HRESULT FakeControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (count != 1) {
         return DISP_E_UNKNOWNNAME;
@@ -61,6 +46,14 @@ HRESULT FakeControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
 std::vector<StatusUpdate> FakeControlObject::Updates() const {
     std::lock_guard guard(m_lock);
     return m_updates;
+}
+
+std::vector<long> FakeControlObject::Statuses() const {
+    std::vector<long> out;
+    for (const StatusUpdate& u : Updates()) {
+        out.push_back(u.status);
+    }
+    return out;
 }
 
 std::vector<std::wstring> FakeControlObject::LookedUpNames() const {

@@ -2,10 +2,8 @@
 // Stands in for the OPOS Control Object: answers "SODirectIO" and
 // "SOStatusUpdate" (or lacks one of them) and records every status update
 // with the thread it arrived on.
-#include <windows.h>
-#include <oaidl.h>
+#include "DispatchFake.h"
 
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -17,36 +15,32 @@ struct StatusUpdate {
     DWORD threadId;
 };
 
-class FakeControlObject : public IDispatch {
+class FakeControlObject : public DispatchFake {
 public:
     enum class Lacks { Nothing, DirectIO, StatusUpdate };
     static constexpr DISPID kDispidDirectIO = 301;
     static constexpr DISPID kDispidStatusUpdate = 302;
 
-    explicit FakeControlObject(Lacks lacks = Lacks::Nothing) : m_lacks(lacks) {}
-    virtual ~FakeControlObject() = default;
+    explicit FakeControlObject(Lacks lacks = Lacks::Nothing)
+        : DispatchFake(Lifetime::Counted), m_lacks(lacks) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override;
 
     std::vector<StatusUpdate> Updates() const;
+    // The updates' status codes alone, in arrival order.
+    std::vector<long> Statuses() const;
     // Every Invoke, whatever its DISPID: a service that should call nothing calls nothing.
     long Invocations() const { return m_invocations.load(); }
     // Runs inside SOStatusUpdate, on the thread that delivers the event.
     void OnStatusUpdate(std::function<void(long)> handler) { m_handler = std::move(handler); }
     // References taken and not given back; the service object must borrow only.
-    long OutstandingRefs() const { return m_refs.load(); }
+    long OutstandingRefs() const { return Refs(); }
     std::vector<std::wstring> LookedUpNames() const;
 
 private:
     Lacks m_lacks;
-    std::atomic<long> m_refs{0};
     std::atomic<long> m_invocations{0};
     mutable std::mutex m_lock;
     std::vector<StatusUpdate> m_updates;

@@ -25,6 +25,12 @@ protected:
     void Count(const std::wstring& text) { registry.Set(deviceKey, L"LDN", text); }
     RegValue StoredCount() const { return registry.Get(deviceKey, L"LDN"); }
     Shown AdminRefusal() const { return {kAdminOnly, std::wstring(build.appTitle), Buttons::Ok}; }
+    // Clicks Delete with `typed` in the LDN box, answering its questions as given.
+    void Delete(const std::wstring& typed, std::deque<Answer> answers = {}) {
+        view.ldnText = typed;
+        messages.answers = std::move(answers);
+        main.DelLdnClick();
+    }
 
     const BuildProfile& build;
     const std::wstring classKey = opos::kCashDrawerClassKey;

@@ -35,27 +35,12 @@ std::ostream& operator<<(std::ostream& out, const Invocation& i) {
     return out << (i.wantsResult ? ", result}" : "}");
 }
 
-RecordingDispatch::RecordingDispatch() = default;
+RecordingDispatch::RecordingDispatch() : DispatchFake(Lifetime::Counted) {}
 
 RecordingDispatch::~RecordingDispatch() {
     for (auto& [id, v] : m_answers) {
         VariantClear(&v);
     }
-}
-
-HRESULT RecordingDispatch::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT RecordingDispatch::GetTypeInfoCount(UINT* n) {
-    *n = 0;
-    return S_OK;
 }
 
 HRESULT RecordingDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

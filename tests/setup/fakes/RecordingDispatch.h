@@ -2,8 +2,7 @@
 // An IDispatch that records each Invoke (identifier, flags, arguments as
 // "type:value", named arguments) and answers from a table; a member can be
 // made to fail as a plain HRESULT or as a raised exception.
-#include <windows.h>
-#include <oaidl.h>
+#include "DispatchFake.h"
 
 #include <map>
 #include <optional>
@@ -23,20 +22,13 @@ struct Invocation {
 
 std::ostream& operator<<(std::ostream& out, const Invocation& i);
 
-class RecordingDispatch final : public IDispatch {
+class RecordingDispatch final : public vtx::test::DispatchFake {
 public:
     static constexpr DISPID kClaimId = 1234;
 
     RecordingDispatch();
     ~RecordingDispatch();
-    RecordingDispatch(const RecordingDispatch&) = delete;
-    RecordingDispatch& operator=(const RecordingDispatch&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* info, UINT*) override;
@@ -49,10 +41,9 @@ public:
 
     std::vector<Invocation> invocations;
     std::vector<std::wstring> lookups;
-    long Refs() const { return m_refs; }
+    using DispatchFake::Refs;
 
 private:
-    long m_refs = 0;
     std::map<DISPID, VARIANT> m_answers;
     std::map<DISPID, HRESULT> m_failures;
     std::map<DISPID, std::pair<HRESULT, std::wstring>> m_raises;

@@ -1,17 +1,14 @@
 // OpenDrawer and WaitForDrawerClose against the virtual drawer, with the
 // speaker replaced so tones are counted rather than played.
-#include "DeviceRegistry.h"
-#include "FakeControlObject.h"
+#include "DrawerServiceTest.h"
+#include "Elapsed.h"
 #include "MessagePump.h"
-#include "ServiceObject.h"
-#include "VirtualDrawer.h"
-#include "device/Speaker.h"
+#include "QuietSpeaker.h"
 #include "device/WriteFailure.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -19,18 +16,13 @@
 namespace vtx::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
 struct Tone {
     DWORD frequency;
     DWORD duration;
 };
 
-// Records tones and pauses without sound; the clock is the real one.
-class FakeSpeaker : public ISpeaker {
+// Records tones and pauses without sound, as the speaker for its lifetime; the clock is the real one.
+class FakeSpeaker : public QuietSpeaker {
 public:
     void Beep(DWORD frequency, DWORD durationMs) override {
         std::lock_guard guard(m_lock);
@@ -66,37 +58,20 @@ private:
     std::vector<Tone> m_tones;
 };
 
-class DrawerCommands : public ::testing::Test {
+class DrawerCommands : public DrawerServiceTest {
 protected:
-    void SetUp() override {
-        SetSpeakerForTesting(&speaker);
-        drawer.Reset();
-        device.SetPort(drawer.PortName());
-        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    }
-    void TearDown() override {
-        CallLong(so.get(), dispid::Close);
-        so.reset();
-        SetSpeakerForTesting(nullptr);
-    }
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
-    long Enable(long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
-        return Number(6);
-    }
+    DrawerCommands() : DrawerServiceTest(L"VX-CMD") {}
     long OpenDrawer() {
         CallVoid(so.get(), dispid::OpenDrawer);
         return Number(6);
     }
+    // Its result code; waitMs says how long it took.
     long Wait(long timeout, long frequency, long duration, long delay) {
+        auto start = Clock::now();
         CallVoid(so.get(), dispid::WaitForDrawerClose,
                  {Long(timeout), Long(frequency), Long(duration), Long(delay)});
+        waitMs = MsSince(start);
         return Number(6);
-    }
-    int Requests() {
-        std::string stats = drawer.Expect("STATS");
-        size_t at = stats.find("requests=");
-        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
     }
     // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
     void DropPortBySilence() {
@@ -105,11 +80,7 @@ protected:
     }
 
     FakeSpeaker speaker;
-    VirtualDrawer drawer;
-    DeviceKey device{UniqueDeviceName(L"VX-CMD")};
-    FakeControlObject co;
-    ComPtr<IDispatch> so = NewServiceObject();
-    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+    double waitMs = 0;
 };
 
 TEST_F(DrawerCommands, OpenDrawerWritesExactlyTheOpenCommand) {
@@ -247,9 +218,8 @@ TEST_F(DrawerCommands, WaitStaysQuietDuringTheGracePeriod) {
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("AUTOCLOSE 600");
     drawer.Expect("OPEN");
-    auto start = Clock::now();
     EXPECT_EQ(Wait(5000, 880, 120, 40), 0);
-    EXPECT_GE(MsSince(start), 500);
+    EXPECT_GE(waitMs, 500);
     EXPECT_TRUE(speaker.Tones().empty());
 }
 
@@ -257,9 +227,8 @@ TEST_F(DrawerCommands, NegativeToneValuesSoundNothingAndDoNotHang) {
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("AUTOCLOSE 700");
     drawer.Expect("OPEN");
-    auto start = Clock::now();
     EXPECT_EQ(Wait(0, 880, 100, -1), 0);
-    EXPECT_LT(MsSince(start), 10000);
+    EXPECT_LT(waitMs, 10000);
     EXPECT_TRUE(speaker.Tones().empty());
     EXPECT_EQ(speaker.m_pauses.load(), 0);
 }
@@ -308,13 +277,12 @@ TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
                 d.Expect("MODE NORMAL");
             }
         };
-        const auto start = Clock::now();
         EXPECT_EQ(Wait(3000, 1000, 50, 50), c.result);
         if (c.answerAtTone != 0) {
             EXPECT_GE(speaker.Tones().size(), base + c.answerAtTone); // not before the answer
         } else {
-            EXPECT_GE(MsSince(start), 9900);
-            EXPECT_LT(MsSince(start), 60000);
+            EXPECT_GE(waitMs, 9900);
+            EXPECT_LT(waitMs, 60000);
         }
         EXPECT_EQ(Number(1001), c.drawerOpened);
         EXPECT_EQ(Number(7), 0);

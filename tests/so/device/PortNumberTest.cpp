@@ -3,38 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 namespace vtx {
 namespace {
 
+// Each name with the number ParsePortNumber reads from it.
+void ExpectNumbers(std::initializer_list<std::pair<const wchar_t*, long>> cases) {
+    for (const auto& [name, number] : cases) {
+        EXPECT_EQ(ParsePortNumber(name), number) << testing::PrintToString(name);
+    }
+}
+
 TEST(ParsePortNumber, ReadsTheNumberOfAComName) {
-    EXPECT_EQ(ParsePortNumber(L"COM3"), 3);
-    EXPECT_EQ(ParsePortNumber(L"com3"), 3);
-    EXPECT_EQ(ParsePortNumber(L"CoM12"), 12);
-    EXPECT_EQ(ParsePortNumber(L"7"), 7);
-    EXPECT_EQ(ParsePortNumber(L" 3"), 3);
-    EXPECT_EQ(ParsePortNumber(L"COM255"), 255);
-    EXPECT_EQ(ParsePortNumber(L"COM3 "), 3);
+    ExpectNumbers(
+        {{L"COM3", 3}, {L"com3", 3}, {L"CoM12", 12}, {L"7", 7}, {L" 3", 3}, {L"COM255", 255}, {L"COM3 ", 3}});
 }
 
 TEST(ParsePortNumber, NamesWithoutANumberGiveZero) {
-    EXPECT_EQ(ParsePortNumber(L""), 0);
-    EXPECT_EQ(ParsePortNumber(L"LPT1"), 0);
-    EXPECT_EQ(ParsePortNumber(L"\\\\.\\VXCR3\\"), 0);
-    EXPECT_EQ(ParsePortNumber(L"COM"), 0);
-    EXPECT_EQ(ParsePortNumber(L"CRUSB"), 0);
+    ExpectNumbers({{L"", 0}, {L"LPT1", 0}, {L"\\\\.\\VXCR3\\", 0}, {L"COM", 0}, {L"CRUSB", 0}});
 }
 
 TEST(ParsePortNumber, OutOfRangeNumbersStayOutOfRange) {
-    EXPECT_EQ(ParsePortNumber(L"COM0"), 0);
-    EXPECT_EQ(ParsePortNumber(L"COM256"), 256);
-    EXPECT_EQ(ParsePortNumber(L"COM-3"), -3);
+    ExpectNumbers({{L"COM0", 0}, {L"COM256", 256}, {L"COM-3", -3}});
     // Far past 32 bits: saturates instead of wrapping into the valid range.
     EXPECT_GT(ParsePortNumber(L"COM4294967299"), 255);
 }
 
 TEST(ParsePortNumber, RemovesComOnceWhereverItStands) {
-    EXPECT_EQ(ParsePortNumber(L"1COM2"), 12);
-    EXPECT_EQ(ParsePortNumber(L"CCOMOM3"), 0); // leaves "COM3" behind, which is no number
+    ExpectNumbers({{L"1COM2", 12}, {L"CCOMOM3", 0}}); // the second leaves "COM3" behind, which is no number
 }
 
 TEST(StatusReply, LastSignificantByteDecides) {

@@ -1,17 +1,14 @@
 // The serial channel against the virtual drawer on a real pseudo-terminal:
 // the bytes on the wire, reply classification, and ports that cannot be had.
+#include "Elapsed.h"
 #include "ServiceObject.h"
 #include "VirtualDrawer.h"
 #include "device/SerialPort.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace vtx::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 class SerialChannel : public ::testing::Test {
 protected:
@@ -85,7 +82,7 @@ TEST_F(SerialChannel, ReadWithNothingSentReturnsPromptlyWithNoAnswer) {
     auto start = Clock::now();
     EXPECT_EQ(drawer_->ReadStatusReply(), -1);
     // Bounded by the read time-outs, not by a missing answer.
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 2000);
+    EXPECT_LT(MsSince(start), 2000);
 }
 
 TEST_F(SerialChannel, OpenPortRefusesWhileAPortIsHeldAndLeavesItWorking) {
@@ -135,12 +132,12 @@ TEST(ClosingRule, PausesBeforeClosingAnOpenPortAndNotOtherwise) {
     CSerialPort port;
     auto start = Clock::now();
     port.Close();
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 100);
+    EXPECT_LT(MsSince(start), 100);
 
     ASSERT_TRUE(port.Open(drawer.ComNumber(), 9600));
     start = Clock::now();
     port.Close();
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 95);
+    EXPECT_GE(MsSince(start), 95);
     EXPECT_FALSE(port.IsOpen());
 }
 

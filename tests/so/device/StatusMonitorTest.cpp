@@ -1,32 +1,19 @@
 // Enabling the device and the status monitor, against the virtual drawer.
-#include "DeviceRegistry.h"
-#include "FakeControlObject.h"
+#include "DrawerServiceTest.h"
+#include "Elapsed.h"
 #include "MessagePump.h"
-#include "ServiceObject.h"
-#include "VirtualDrawer.h"
 #include "events/OPOSEvent.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
 namespace vtx::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
-class StatusMonitor : public ::testing::Test {
+class StatusMonitor : public DrawerServiceTest {
 protected:
-    void SetUp() override {
-        drawer.Reset();
-        device.SetPort(drawer.PortName());
-        forcedBefore = COPOSThread::ForcedStopCount();
-        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    }
+    StatusMonitor() : DrawerServiceTest(L"VX-MON") {}
     void TearDown() override {
         CallLong(so.get(), dispid::Close);
         EXPECT_FALSE(object->StatusMonitorRunning());
@@ -36,36 +23,14 @@ protected:
         EXPECT_EQ(COPOSThread::ForcedStopCount(), forcedBefore);
     }
 
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
-    long Enable(long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
-        return Number(6);
-    }
     long Claim() { return CallLong(so.get(), dispid::Claim, {Long(0)}); }
-    std::vector<long> Statuses() const {
-        std::vector<long> out;
-        for (const StatusUpdate& u : co.Updates()) {
-            out.push_back(u.status);
-        }
-        return out;
-    }
     // Pumps until the monitor has polled the drawer n more times.
     bool PumpPolls(int n) {
         int target = Requests() + n;
         return PumpUntil([&] { return Requests() >= target; }, 15000);
     }
-    int Requests() {
-        std::string stats = drawer.Expect("STATS");
-        size_t at = stats.find("requests=");
-        return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 9);
-    }
 
-    long forcedBefore = 0;
-    VirtualDrawer drawer;
-    DeviceKey device{UniqueDeviceName(L"VX-MON")};
-    FakeControlObject co;
-    ComPtr<IDispatch> so = NewServiceObject();
-    CCashDrawer* object = CCashDrawer::FromDispatch(so.get());
+    long forcedBefore = COPOSThread::ForcedStopCount();
 };
 
 TEST_F(StatusMonitor, OpenedDrawerIsReportedOnTheApplicationThread) {
@@ -86,7 +51,7 @@ TEST_F(StatusMonitor, OpenedDrawerIsReportedOnTheApplicationThread) {
 
     drawer.Expect("CLOSE");
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
     EXPECT_EQ(Number(1001), 0);
 }
 
@@ -94,7 +59,7 @@ TEST_F(StatusMonitor, DrawerOpenAtTheFirstPollIsReported) {
     drawer.Expect("OPEN");
     ASSERT_EQ(Enable(1), 0); // not claimed: enabling opens the port itself
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
-    EXPECT_EQ(Statuses(), std::vector<long>{1});
+    EXPECT_EQ(co.Statuses(), std::vector<long>{1});
 }
 
 TEST_F(StatusMonitor, EnablingTwiceRunsOneMonitor) {
@@ -160,7 +125,7 @@ TEST_F(StatusMonitor, StateAtReenableIsComparedWithTheStateAtDisable) {
     drawer.Expect("CLOSE");
     ASSERT_EQ(Enable(1), 0);
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
     // Closed at disable and at re-enable: nothing new.
     ASSERT_EQ(Enable(0), 0);
     ASSERT_EQ(Enable(1), 0);
@@ -196,8 +161,8 @@ TEST_F(StatusMonitor, MonitorSurvivesADisableThatArrivesBeforeOrDuringAnExchange
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 1; }));
         drawer.Expect("CLOSE");
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 2; }));
-        EXPECT_EQ(Statuses().back(), 0);
-        EXPECT_EQ(Statuses()[base], 1);
+        EXPECT_EQ(co.Statuses().back(), 0);
+        EXPECT_EQ(co.Statuses()[base], 1);
         ASSERT_EQ(Enable(0), 0);
     }
 }
@@ -219,11 +184,11 @@ TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {
     EXPECT_FALSE(object->ReopenPending());
     // Two answered polls: the first one's pass, and anything it queued, is over.
     ASSERT_TRUE(PumpPolls(2));
-    EXPECT_EQ(Statuses(), std::vector<long>{1}); // open all along: silence was no change
+    EXPECT_EQ(co.Statuses(), std::vector<long>{1}); // open all along: silence was no change
     EXPECT_EQ(Number(1001), 1);
     drawer.Expect("CLOSE");
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0}));
 }
 
 TEST_F(StatusMonitor, UnpluggedAndReplugged) {
@@ -278,9 +243,9 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         drawer.Expect("PLUG");
         drawer.Expect("OPEN");
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() >= base + c.events.size(); }, 60000))
-            << ::testing::PrintToString(Statuses());
+            << ::testing::PrintToString(co.Statuses());
         PumpFor(200);
-        const std::vector<long> all = Statuses();
+        const std::vector<long> all = co.Statuses();
         EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()), c.events);
         EXPECT_EQ(Number(1001), 1);
         EXPECT_EQ(Number(14), c.powerState);

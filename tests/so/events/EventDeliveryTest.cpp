@@ -1,6 +1,7 @@
 // Status updates travel from a worker thread, through the queue and the event
 // window, to the Control Object on the thread that called OpenService.
 #include "DeviceRegistry.h"
+#include "Elapsed.h"
 #include "FakeControlObject.h"
 #include "MessagePump.h"
 #include "ServiceObject.h"
@@ -8,17 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
 namespace vtx::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
 
 class EventDelivery : public ::testing::Test {
 protected:
@@ -46,13 +41,6 @@ protected:
         });
         worker.join();
     }
-    std::vector<long> Statuses() const {
-        std::vector<long> out;
-        for (const StatusUpdate& u : co.Updates()) {
-            out.push_back(u.status);
-        }
-        return out;
-    }
     bool PumpUntilCount(size_t n) {
         return PumpUntil([&] { return co.Updates().size() >= n; });
     }
@@ -75,7 +63,7 @@ TEST_F(EventDelivery, EventArrivesOnTheThreadThatOpenedTheService) {
 TEST_F(EventDelivery, RecordsArriveInQueueOrder) {
     QueueFromWorker({1, 0, 0, 1, 0});
     ASSERT_TRUE(PumpUntilCount(5));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 0, 1, 0}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0, 0, 1, 0}));
 }
 
 TEST_F(EventDelivery, FrozenRecordsAreKeptAndDeliveredInOrderOnThaw) {
@@ -85,7 +73,7 @@ TEST_F(EventDelivery, FrozenRecordsAreKeptAndDeliveredInOrderOnThaw) {
     EXPECT_TRUE(co.Updates().empty());
     Freeze(false);
     ASSERT_TRUE(PumpUntilCount(3));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0, 1}));
 }
 
 TEST_F(EventDelivery, FreezeEventsPropertyHoldsAndReleasesDelivery) {
@@ -95,7 +83,7 @@ TEST_F(EventDelivery, FreezeEventsPropertyHoldsAndReleasesDelivery) {
     EXPECT_TRUE(co.Updates().empty());
     CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), Long(0)});
     ASSERT_TRUE(PumpUntilCount(2));
-    EXPECT_EQ(Statuses(), (std::vector<long>{0, 1}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{0, 1}));
 }
 
 TEST_F(EventDelivery, FreezingInsideTheHandlerStopsAfterThatRecord) {
@@ -103,18 +91,18 @@ TEST_F(EventDelivery, FreezingInsideTheHandlerStopsAfterThatRecord) {
     QueueFromWorker({1, 0});
     ASSERT_TRUE(PumpUntilCount(1));
     PumpFor(700);
-    EXPECT_EQ(Statuses(), std::vector<long>{1});
+    EXPECT_EQ(co.Statuses(), std::vector<long>{1});
     // The queue lock was left free: a worker can still queue.
     QueueFromWorker({1});
     co.OnStatusUpdate(nullptr);
     Freeze(false);
     ASSERT_TRUE(PumpUntilCount(3));
-    EXPECT_EQ(Statuses(), (std::vector<long>{1, 0, 1}));
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{1, 0, 1}));
 }
 
 TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
     long closeResult = -1;
-    long closeMs = -1;
+    double closeMs = -1;
     co.OnStatusUpdate([&](long) {
         auto start = Clock::now();
         closeResult = Close();
@@ -151,7 +139,7 @@ TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEventAndAFreezeHoldsWhatPil
             Freeze(false);
         }
         ASSERT_TRUE(PumpUntilCount(base + 3));
-        const std::vector<long> all = Statuses();
+        const std::vector<long> all = co.Statuses();
         EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()),
                   (std::vector<long>{1, 0, 1}));
     }
@@ -173,7 +161,7 @@ TEST_F(EventDelivery, OtherCommandsToTheWindowFireNothing) {
     send(EVENT_COMMAND_ID, nullptr); // no record: ignored, not a crash
     EXPECT_TRUE(co.Updates().empty());
     send(EVENT_COMMAND_ID, new CStatusUpdateEvent(0)); // the one command that fires
-    EXPECT_EQ(Statuses(), std::vector<long>{0});
+    EXPECT_EQ(co.Statuses(), std::vector<long>{0});
 }
 
 TEST_F(EventDelivery, WindowIsAHiddenChildOfTheDesktop) {

@@ -1,22 +1,27 @@
 // The worker stop protocol.
+#include "Elapsed.h"
 #include "events/OPOSThread.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
-namespace vtx {
+namespace vtx::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
 
 struct Worker {
     COPOSThread block;
     HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ~Worker() { CloseHandle(started); }
+    // Starts proc as the worker and waits until it runs.
+    bool Run(LPTHREAD_START_ROUTINE proc) {
+        ResetEvent(started);
+        return block.Start(proc, this) && WaitForSingleObject(started, 10000) == WAIT_OBJECT_0;
+    }
+    // How long a Stop that succeeds takes.
+    double MsToStop(DWORD limitMs) {
+        auto start = Clock::now();
+        EXPECT_TRUE(block.Stop(limitMs));
+        return MsSince(start);
+    }
 };
 
 DWORD WINAPI Cooperative(LPVOID p) {
@@ -76,11 +81,8 @@ TEST(OPOSThread, StopWithoutAWorkerReturnsAtOnce) {
 TEST(OPOSThread, CooperativeWorkerStopsWellWithinItsLimit) {
     Worker w;
     long forced = COPOSThread::ForcedStopCount();
-    ASSERT_TRUE(w.block.Start(&Cooperative, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
-    auto start = Clock::now();
-    EXPECT_TRUE(w.block.Stop(1000));
-    EXPECT_LT(MsSince(start), 500); // the 1500 ms pause does not hold it up
+    ASSERT_TRUE(w.Run(&Cooperative));
+    EXPECT_LT(w.MsToStop(1000), 500); // the 1500 ms pause does not hold it up
     EXPECT_FALSE(w.block.IsRunning());
     EXPECT_FALSE(w.block.StopRequested());
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
@@ -89,33 +91,25 @@ TEST(OPOSThread, CooperativeWorkerStopsWellWithinItsLimit) {
 TEST(OPOSThread, WorkerEndedByAnExceptionCountsAsStopped) {
     Worker w;
     long forced = COPOSThread::ForcedStopCount();
-    ASSERT_TRUE(w.block.Start(&Throws, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
-    auto start = Clock::now();
-    EXPECT_TRUE(w.block.Stop(1000));
-    EXPECT_LT(MsSince(start), 500);
+    ASSERT_TRUE(w.Run(&Throws));
+    EXPECT_LT(w.MsToStop(1000), 500);
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
 }
 
 TEST(OPOSThread, AnEarlierStopNeverReachesALaterWorkerAndAnEndedWorkerIsNotRunning) {
     Worker w;
-    ASSERT_TRUE(w.block.Start(&LooksAtTheFlagFirst, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(w.Run(&LooksAtTheFlagFirst));
     EXPECT_TRUE(w.block.Stop(1000));
 
-    ResetEvent(w.started);
     g_pauseCutShort = true;
-    ASSERT_TRUE(w.block.Start(&OnePause, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(w.Run(&OnePause));
     for (int i = 0; i < 1000 && w.block.IsRunning(); ++i) {
         Sleep(10);
     }
     EXPECT_FALSE(g_pauseCutShort);
     EXPECT_FALSE(w.block.IsRunning());
     // A new worker starts over the ended one's handle.
-    ResetEvent(w.started);
-    ASSERT_TRUE(w.block.Start(&Cooperative, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(w.Run(&Cooperative));
     EXPECT_TRUE(w.block.IsRunning());
     EXPECT_TRUE(w.block.Stop(1000));
 }
@@ -123,15 +117,12 @@ TEST(OPOSThread, AnEarlierStopNeverReachesALaterWorkerAndAnEndedWorkerIsNotRunni
 TEST(OPOSThread, WorkerThatIgnoresTheStopIsEndedAfterTheLimit) {
     Worker w;
     long forced = COPOSThread::ForcedStopCount();
-    ASSERT_TRUE(w.block.Start(&Deaf, &w));
-    ASSERT_EQ(WaitForSingleObject(w.started, 10000), WAIT_OBJECT_0);
-    auto start = Clock::now();
-    EXPECT_TRUE(w.block.Stop(200));
-    EXPECT_GE(MsSince(start), 190);
+    ASSERT_TRUE(w.Run(&Deaf));
+    EXPECT_GE(w.MsToStop(200), 190);
     EXPECT_FALSE(w.block.IsRunning());
     EXPECT_FALSE(w.block.StopRequested());
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced + 1);
 }
 
 } // namespace
-} // namespace vtx
+} // namespace vtx::test

@@ -76,6 +76,22 @@ protected:
         EXPECT_EQ(library->GetTypeInfoOfGuid(Guid(iid), info.put()), S_OK) << iid;
         return info;
     }
+    // A copy of the type's attributes (zeroed when they cannot be read).
+    static TYPEATTR AttrOf(ITypeInfo* info) {
+        TYPEATTR copy{};
+        TYPEATTR* attr = nullptr;
+        EXPECT_EQ(info->GetTypeAttr(&attr), S_OK);
+        if (attr != nullptr) {
+            copy = *attr;
+            info->ReleaseTypeAttr(attr);
+        }
+        return copy;
+    }
+    static std::wstring NameOf(ITypeInfo* info) {
+        Bstr name;
+        EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr), S_OK);
+        return std::wstring(name.view());
+    }
 
     ComPtr<ITypeLib> library;
 };
@@ -102,16 +118,12 @@ TEST_F(TypeLibrary, LibraryCarriesItsIdentifierVersionLocaleAndName) {
 TEST_F(TypeLibrary, DispinterfaceHasTheEighteenMethodsWithTheirDispids) {
     ComPtr<ITypeInfo> info = InfoOf(kDispinterfaceIid);
     ASSERT_TRUE(info);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-    EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FDISPATCHABLE);
-    EXPECT_EQ(attr->cVars, 0);
-    const WORD functions = attr->cFuncs;
-    info->ReleaseTypeAttr(attr);
-    Bstr name;
-    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.view(), L"ICashDrawer");
+    const TYPEATTR attr = AttrOf(info.get());
+    EXPECT_EQ(attr.typekind, TKIND_DISPATCH);
+    EXPECT_EQ(attr.wTypeFlags, TYPEFLAG_FDISPATCHABLE);
+    EXPECT_EQ(attr.cVars, 0);
+    const WORD functions = attr.cFuncs;
+    EXPECT_EQ(NameOf(info.get()), L"ICashDrawer");
 
     ASSERT_EQ(functions, kMethods.size());
     for (WORD i = 0; i < functions; ++i) {
@@ -152,15 +164,11 @@ TEST_F(TypeLibrary, DispinterfaceHasTheEighteenMethodsWithTheirDispids) {
 TEST_F(TypeLibrary, CoclassIsCreatableWithTheDispinterfaceAsDefault) {
     ComPtr<ITypeInfo> info = InfoOf(kCoclassClsid);
     ASSERT_TRUE(info);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
-    EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FCANCREATE);
-    EXPECT_EQ(attr->cImplTypes, 1);
-    info->ReleaseTypeAttr(attr);
-    Bstr name;
-    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.view(), L"CashDrawer");
+    const TYPEATTR attr = AttrOf(info.get());
+    EXPECT_EQ(attr.typekind, TKIND_COCLASS);
+    EXPECT_EQ(attr.wTypeFlags, TYPEFLAG_FCANCREATE);
+    EXPECT_EQ(attr.cImplTypes, 1);
+    EXPECT_EQ(NameOf(info.get()), L"CashDrawer");
 
     INT flags = 0;
     ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
@@ -169,10 +177,7 @@ TEST_F(TypeLibrary, CoclassIsCreatableWithTheDispinterfaceAsDefault) {
     ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
     ComPtr<ITypeInfo> implemented;
     ASSERT_EQ(info->GetRefTypeInfo(ref, implemented.put()), S_OK);
-    TYPEATTR* implAttr = nullptr;
-    ASSERT_EQ(implemented->GetTypeAttr(&implAttr), S_OK);
-    EXPECT_TRUE(IsEqualGUID(implAttr->guid, Guid(kDispinterfaceIid)));
-    implemented->ReleaseTypeAttr(implAttr);
+    EXPECT_TRUE(IsEqualGUID(AttrOf(implemented.get()).guid, Guid(kDispinterfaceIid)));
 }
 
 TEST(VersionResource, FileVersionIsTwoOneWithVersionStringsTwoZero) {

@@ -1,5 +1,6 @@
 // The dispatch interface as Automation clients see it: names, parameters,
 // argument conversion and the standard errors for bad calls.
+#include "ByRef.h"
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
@@ -153,10 +154,7 @@ TEST_F(DispatchInterface, ByValueArgumentsAreConvertedAsAutomationDoes) {
     V_VT(&r8) = VT_R8;
     V_R8(&r8) = 8.6; // rounded, not cut
     long nine = 9;
-    VARIANT ref;
-    VariantInit(&ref);
-    V_VT(&ref) = VT_BYREF | VT_I4;
-    V_I4REF(&ref) = &nine;
+    VARIANT ref = LongRef(&nine);
     for (const VARIANT& index : {text.v(), i2, r8, ref}) {
         EXPECT_EQ(CallLong(so.get(), dispid::GetPropertyNumber, {index}), 2) << "type " << V_VT(&index);
     }

@@ -1,5 +1,6 @@
 // Health, DirectIO, firmware and statistics answers in the states reachable
 // without enabling the device.
+#include "ByRef.h"
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
@@ -20,15 +21,9 @@ TEST_F(HealthStatistics, ClosedObjectAnswersIllegalNotClosed) {
     Arg text(Text(L"file"));
     EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 106);
     long data = 0;
-    VARIANT dataRef;
-    VariantInit(&dataRef);
-    V_VT(&dataRef) = VT_BYREF | VT_I4;
-    V_I4REF(&dataRef) = &data;
+    VARIANT dataRef = LongRef(&data);
     BSTR str = nullptr;
-    VARIANT strRef;
-    VariantInit(&strRef);
-    V_VT(&strRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&strRef) = &str;
+    VARIANT strRef = BstrRef(&str);
     EXPECT_EQ(Call(dispid::DirectIO, {Long(1), dataRef, strRef}), 106);
     EXPECT_EQ(Call(dispid::RetrieveStatistics, {strRef}), 106);
     EXPECT_EQ(str, nullptr);
@@ -52,15 +47,9 @@ TEST_F(HealthStatistics, OpenButDisabledDeviceRefusesByState) {
     EXPECT_EQ(CallText(so.get(), dispid::GetPropertyString, {Long(1000001)}), L"");
 
     BSTR str = SysAllocString(L"in");
-    VARIANT strRef;
-    VariantInit(&strRef);
-    V_VT(&strRef) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&strRef) = &str;
+    VARIANT strRef = BstrRef(&str);
     long data = 0;
-    VARIANT dataRef;
-    VariantInit(&dataRef);
-    V_VT(&dataRef) = VT_BYREF | VT_I4;
-    V_I4REF(&dataRef) = &data;
+    VARIANT dataRef = LongRef(&data);
     EXPECT_EQ(Call(dispid::DirectIO, {Long(1), dataRef, strRef}), 103);
     EXPECT_EQ(Call(dispid::RetrieveStatistics, {strRef}), 103);
     ASSERT_EQ(Call(dispid::Claim, {Long(0)}), 0);

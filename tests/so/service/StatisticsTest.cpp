@@ -1,10 +1,8 @@
 // Health check, DirectIO, firmware and statistics on an enabled device, and
 // the statistics document read back with a real XML parser (the system's
 // MSXML through COM).
-#include "DeviceRegistry.h"
-#include "FakeControlObject.h"
-#include "ServiceObject.h"
-#include "VirtualDrawer.h"
+#include "ByRef.h"
+#include "DrawerServiceTest.h"
 
 #include "com/Bstr.h"
 
@@ -57,30 +55,9 @@ std::wstring ExpectedDocument() {
     return document;
 }
 
-VARIANT BstrRef(BSTR* text) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&v) = text;
-    return v;
-}
-
-VARIANT LongRef(long* value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_I4;
-    V_I4REF(&v) = value;
-    return v;
-}
-
-class Statistics : public ::testing::Test {
+class Statistics : public DrawerServiceTest {
 protected:
-    void SetUp() override {
-        drawer.Reset();
-        device.SetPort(drawer.PortName());
-        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    }
-    void TearDown() override { CallLong(so.get(), dispid::Close); }
+    Statistics() : DrawerServiceTest(L"VX-STATS") {}
 
     long Call(DISPID id, std::initializer_list<VARIANT> args = {}) { return CallLong(so.get(), id, args); }
     void Claim() { ASSERT_EQ(Call(dispid::Claim, {Long(1000)}), 0); }
@@ -95,11 +72,6 @@ protected:
         Bstr owned = Bstr::Attach(text);
         return std::wstring(owned.view());
     }
-
-    VirtualDrawer drawer;
-    DeviceKey device{UniqueDeviceName(L"VX-STATS")};
-    FakeControlObject co;
-    ComPtr<IDispatch> so = NewServiceObject();
 };
 
 TEST_F(Statistics, CheckHealthStoresTheTextOfEachLevel) {
@@ -175,18 +147,10 @@ TEST_F(Statistics, RetrieveStatisticsReplacesWhateverTheCallerPassed) {
     EXPECT_EQ(SysStringLen(fromNull.get()), expected.size()) << "a BSTR of exactly the document's length";
 
     // As Visual Basic passes it: a reference to a VARIANT holding a string.
-    VARIANT held;
-    VariantInit(&held);
-    V_VT(&held) = VT_BSTR;
-    V_BSTR(&held) = SysAllocString(L"old");
-    VARIANT heldRef;
-    VariantInit(&heldRef);
-    V_VT(&heldRef) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&heldRef) = &held;
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {heldRef}), 0);
-    ASSERT_EQ(V_VT(&held), VT_BSTR);
-    EXPECT_EQ(std::wstring(V_BSTR(&held), SysStringLen(V_BSTR(&held))), expected);
-    VariantClear(&held);
+    Variant held = HeldText(L"old");
+    EXPECT_EQ(Call(dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
+    ASSERT_EQ(V_VT(held.get()), VT_BSTR);
+    EXPECT_EQ(std::wstring(V_BSTR(held.get()), SysStringLen(V_BSTR(held.get()))), expected);
 }
 
 // The document as MSXML reads it.
