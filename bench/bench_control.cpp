@@ -26,13 +26,10 @@
 
 using namespace vtx;
 using namespace vtx::test;
+using namespace vtx::bench;
 namespace dispid = vtx::co::dispid;
 
 namespace {
-
-using vtx::bench::Clock;
-using vtx::bench::MsSince;
-using vtx::bench::Report;
 
 // Wine answers PrivateUsage with 0; PagefileUsage is what it keeps.
 double CommittedKiB() {

@@ -25,12 +25,9 @@
 
 using namespace vtx;
 using namespace vtx::test;
+using namespace vtx::bench;
 
 namespace {
-
-using vtx::bench::Clock;
-using vtx::bench::MsSince;
-using vtx::bench::Report;
 
 long Number(IDispatch* so, long pidx) {
     return CallLong(so, dispid::GetPropertyNumber, {Long(pidx)});

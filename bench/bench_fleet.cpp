@@ -35,12 +35,9 @@
 
 using namespace vtx;
 using namespace vtx::test;
+using namespace vtx::bench;
 
 namespace {
-
-using vtx::bench::Clock;
-using vtx::bench::MsSince;
-using vtx::bench::Summary;
 
 constexpr int kDevices = 8;
 constexpr DWORD kLostAfterMs = 10000;

@@ -27,12 +27,9 @@
 
 using namespace vtx;
 using namespace vtx::test;
+using namespace vtx::bench;
 
 namespace {
-
-using vtx::bench::Clock;
-using vtx::bench::MsSince;
-using vtx::bench::Report;
 
 void Measure(VirtualDrawer& drawer, DeviceKey& device, DWORD level, int runs) {
     wchar_t temp[MAX_PATH];
