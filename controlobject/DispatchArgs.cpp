@@ -169,10 +169,7 @@ HRESULT LongByRef::WriteBack() {
         V_VT(m_inner) = VT_I4;
         V_I4(m_inner) = m_value;
     } else if (m_typed != nullptr) {
-        VARIANT result;
-        VariantInit(&result);
-        V_VT(&result) = VT_I4;
-        V_I4(&result) = m_value;
+        const VARIANT result = LongVariant(m_value);
         Variant back;
         HRESULT hr = VariantChangeType(back.get(), &result, 0, V_VT(m_typed) & ~VT_BYREF);
         if (FAILED(hr)) {

@@ -2,6 +2,8 @@
 // its handler; the dispatch thread only posts to it.
 #include "events/EventInterface.h"
 
+#include "com/Invoke.h"
+#include "com/Variant.h"
 #include "service/CashDrawer.h"
 
 #include <new>
@@ -106,13 +108,9 @@ BOOL CEventInterface::FireEvent(COPOSEvent* record) {
     }
     IDispatch* controlObject = m_pOwner->ControlObject();
     if (record->m_nKind == EVENT_KIND_STATUS_UPDATE && controlObject != nullptr) {
-        VARIANT arg;
-        VariantInit(&arg);
-        V_VT(&arg) = VT_I4;
-        V_I4(&arg) = static_cast<CStatusUpdateEvent*>(record)->m_nStatus;
-        DISPPARAMS params{&arg, nullptr, 1, 0};
-        HRESULT hr = controlObject->Invoke(m_pOwner->StatusUpdateDispid(), IID_NULL, LOCALE_USER_DEFAULT,
-                                           DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        const VARIANT arg = LongVariant(static_cast<CStatusUpdateEvent*>(record)->m_nStatus);
+        HRESULT hr = InvokeByDispid(controlObject, m_pOwner->StatusUpdateDispid(), DISPATCH_METHOD, {&arg, 1},
+                                    nullptr);
         m_pOwner->Trace().Log(FAILED(hr) ? kTraceFailures : kTraceCalls,
                               "status %ld: SOStatusUpdate answered 0x%08lX", V_I4(&arg),
                               static_cast<unsigned long>(hr));

@@ -2,6 +2,8 @@
 // conversion of each parameter type. Constant data: any thread may read it.
 #include "service/DispatchTable.h"
 
+#include "com/Variant.h"
+
 namespace vtx {
 
 namespace {
@@ -102,8 +104,7 @@ HRESULT ConvertOne(ArgType type, VARIANT& source, ConvertedArg& out) {
         } else if (V_VT(&source) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&source) != nullptr) {
             VARIANT& inner = *V_VARIANTREF(&source);
             if (V_VT(&inner) == VT_EMPTY) {
-                V_VT(&inner) = VT_I4;
-                V_I4(&inner) = 0;
+                inner = LongVariant(0);
             }
             if (V_VT(&inner) != VT_I4) {
                 return DISP_E_TYPEMISMATCH;

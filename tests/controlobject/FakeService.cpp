@@ -2,6 +2,8 @@
 // the test's thread.
 #include "FakeService.h"
 
+#include "com/Variant.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -198,11 +200,7 @@ HRESULT CallBack(FakeServiceScript& script, const wchar_t* name, std::vector<VAR
 }
 
 HRESULT FireStatusUpdate(FakeServiceScript& script, long status) {
-    VARIANT arg;
-    VariantInit(&arg);
-    V_VT(&arg) = VT_I4;
-    V_I4(&arg) = status;
-    return CallBack(script, L"SOStatusUpdate", {arg});
+    return CallBack(script, L"SOStatusUpdate", {LongVariant(status)});
 }
 
 class FakeServiceRegistration::Factory : public IClassFactory {

@@ -666,9 +666,7 @@ private:
         VariantInit(&n);
         bool nullRef = (V_VT(&arg) & VT_BYREF) != 0 && V_BYREF(&arg) == nullptr;
         if (!nullRef && SUCCEEDED(VariantChangeType(&n, &arg, 0, VT_I4)) && V_I4(&n) > 1000) {
-            VariantInit(&arg);
-            V_VT(&arg) = VT_I4;
-            V_I4(&arg) = 1000;
+            arg = LongVariant(1000);
         }
         VariantClear(&n);
     }
