@@ -169,7 +169,7 @@ HRESULT LongByRef::WriteBack() {
         V_VT(m_inner) = VT_I4;
         V_I4(m_inner) = m_value;
     } else if (m_typed != nullptr) {
-        const VARIANT result = LongVariant(m_value);
+        VARIANT result = LongVariant(m_value);
         Variant back;
         HRESULT hr = VariantChangeType(back.get(), &result, 0, V_VT(m_typed) & ~VT_BYREF);
         if (FAILED(hr)) {
