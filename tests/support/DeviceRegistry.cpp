@@ -1,3 +1,4 @@
+// A test's own logical device keys, created and removed again.
 #include "DeviceRegistry.h"
 
 #include "opos/OposConstants.h"

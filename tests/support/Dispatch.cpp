@@ -1,3 +1,4 @@
+// Calls through IDispatch by name and by DISPID, as a Control Object makes them.
 #include "Dispatch.h"
 
 #include "com/Invoke.h"

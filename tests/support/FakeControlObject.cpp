@@ -1,3 +1,4 @@
+// The stand-in Control Object's callbacks; it records updates with the thread they came on.
 #include "FakeControlObject.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// The recording IDispatch of the setup tests (RecordingDispatch.h), on the test's thread.
 #include "RecordingDispatch.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Saves, lays out and restores the installed device's registry keys for a run of the utility.
 #include "InstalledDevice.h"
 
 #include "logic/RegistryLayout.h"

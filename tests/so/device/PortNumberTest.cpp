@@ -1,3 +1,4 @@
+// The port name's number and the reading of a status reply, as tables of cases.
 #include "device/PortNumber.h"
 #include "device/DrawerProtocol.h"
 
