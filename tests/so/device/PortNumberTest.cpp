@@ -1,4 +1,4 @@
-// The port name's number and the reading of a status reply, as tables of cases.
+// Reading a port name's number, and a drawer's status reply.
 #include "device/PortNumber.h"
 #include "device/DrawerProtocol.h"
 
