@@ -1,5 +1,5 @@
 #pragma once
-// Owner of a VARIANT: cleared on destruction.
+// Owner of a VARIANT (cleared on destruction), and builders of the lent VARIANTs an Invoke takes.
 #include <windows.h>
 #include <oleauto.h>
 
