@@ -1,6 +1,9 @@
 // The drawer's serial port: open, line settings, time-outs, bounded reads and writes.
-// Used only under the owner's port mutex.
+// Used only under the owner's port mutex (a port being opened by the monitor's
+// opener belongs to that opener until it is handed over).
 #include "device/SerialPort.h"
+
+#include "device/PortApi.h"
 
 #include <cwchar>
 
@@ -11,6 +14,7 @@ constexpr DWORD kClosePauseMs = 100;
 // A 4-byte command takes 4 ms at 9600 bit/s; a drawer holding CTS low must not
 // hold the write, and with it the port mutex, for ever.
 constexpr DWORD kDefaultWriteTimeoutMs = 1000;
+constexpr uint64_t kCommandBytes = 4;
 } // namespace
 
 CSerialPort::~CSerialPort() {
@@ -24,14 +28,16 @@ bool CSerialPort::Open(long portNumber, unsigned long baudRate) {
     // The \\.\ prefix is required from COM10 up and harmless below it.
     wchar_t path[32];
     swprintf(path, sizeof(path) / sizeof(path[0]), L"\\\\.\\COM%ld", portNumber);
-    m_hPort.reset(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    IPortApi& api = PortApi();
+    m_hPort.reset(api.Open(path));
     if (!m_hPort) {
         return false;
     }
 
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(m_hPort.get(), &dcb)) {
+    if (!api.GetState(m_hPort.get(), &dcb)) {
+        Discard();
         return false;
     }
     dcb.BaudRate = baudRate;
@@ -46,28 +52,63 @@ bool CSerialPort::Open(long portNumber, unsigned long baudRate) {
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
     dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    return SetCommState(m_hPort.get(), &dcb) != FALSE;
+    if (!api.SetState(m_hPort.get(), &dcb)) {
+        // Left open, the driver's default line settings and no write limit
+        // would be what the next command is written with.
+        Discard();
+        return false;
+    }
+    return true;
 }
 
 bool CSerialPort::SetTimeouts() {
     if (!IsOpen()) {
         return false;
     }
+    IPortApi& api = PortApi();
     COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(m_hPort.get(), &timeouts)) {
+    if (!api.GetTimeouts(m_hPort.get(), &timeouts)) {
         return false;
     }
     timeouts.ReadIntervalTimeout = 2;
     timeouts.ReadTotalTimeoutMultiplier = 2;
     timeouts.ReadTotalTimeoutConstant = 0;
-    // Write time-outs a site configured stay; only "no limit at all" gets one.
-    if (timeouts.WriteTotalTimeoutMultiplier == 0 && timeouts.WriteTotalTimeoutConstant == 0) {
+    // A site's write limit stays up to the cap; none at all, or one of minutes, does not.
+    uint64_t limit =
+        uint64_t{timeouts.WriteTotalTimeoutMultiplier} * kCommandBytes + timeouts.WriteTotalTimeoutConstant;
+    if (limit == 0) {
         timeouts.WriteTotalTimeoutConstant = kDefaultWriteTimeoutMs;
+        limit = kDefaultWriteTimeoutMs;
+    } else if (limit > kMaxWriteLimitMs) {
+        timeouts.WriteTotalTimeoutMultiplier = 0;
+        timeouts.WriteTotalTimeoutConstant = kMaxWriteLimitMs;
+        limit = kMaxWriteLimitMs;
     }
-    const uint64_t limit =
-        uint64_t{timeouts.WriteTotalTimeoutMultiplier} * 4 + timeouts.WriteTotalTimeoutConstant;
-    m_nWriteLimitMs = limit > 60000 ? 60000 : static_cast<DWORD>(limit);
-    return SetCommTimeouts(m_hPort.get(), &timeouts) != FALSE;
+    if (!api.SetTimeouts(m_hPort.get(), &timeouts)) {
+        return false;
+    }
+    m_nWriteLimitMs = static_cast<DWORD>(limit);
+    return true;
+}
+
+bool CSerialPort::OpenConfigured(long portNumber, unsigned long baudRate) {
+    if (!Open(portNumber, baudRate)) {
+        return false;
+    }
+    if (!SetTimeouts()) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::PurgeInput() {
+    return IsOpen() && PortApi().Purge(m_hPort.get(), PURGE_RXCLEAR) != FALSE;
+}
+
+void CSerialPort::TakeFrom(CSerialPort& other) {
+    m_hPort = std::move(other.m_hPort);
+    m_nWriteLimitMs = other.m_nWriteLimitMs.load();
 }
 
 void CSerialPort::Close() {
@@ -77,6 +118,12 @@ void CSerialPort::Close() {
     // Lets the last bytes leave the line before the handle goes.
     Sleep(kClosePauseMs);
     m_hPort.reset();
+}
+
+void CSerialPort::Discard() {
+    const DWORD error = GetLastError();
+    m_hPort.reset();
+    SetLastError(error);
 }
 
 bool CSerialPort::Write(const uint8_t* bytes, DWORD count) {

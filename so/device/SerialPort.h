@@ -19,12 +19,20 @@ public:
     virtual ~CSerialPort();
 
     // Opens \\.\COMn and applies the line settings. Numbers outside 1..255 are
-    // refused without a system call. When the device opened but the settings
-    // could not be applied, the port stays open (and false is returned).
+    // refused without a system call. A device whose settings could not be
+    // applied is closed again: false always leaves the port closed, with the
+    // failed call's error as the last error.
     bool Open(long portNumber, unsigned long baudRate);
     // Read time-outs: a 3-byte read returns within about 6 ms. A write gets a
-    // 1000 ms limit unless the port already had one.
+    // 1000 ms limit when the port had none, and a site's limit only up to
+    // kMaxWriteLimitMs. Leaves the port as it was when it fails.
     bool SetTimeouts();
+    // Open and SetTimeouts, or a closed port: a port is never used half set up.
+    bool OpenConfigured(long portNumber, unsigned long baudRate);
+    // Empties the receive buffer, so whatever arrived before a request cannot be taken for its answer.
+    bool PurgeInput();
+    // Takes over another port's handle and write limit; this one must be closed.
+    void TakeFrom(CSerialPort& other);
     // The closing rule: a 100 ms pause, then the handle goes. No pause when closed.
     void Close();
 
@@ -41,7 +49,12 @@ public:
     // One synchronous read bounded by the time-outs; bytes read, or -1 on failure.
     long Read(uint8_t* buffer, DWORD capacity);
 
+    // The longest a 4-byte write may take, whatever the port's last user left in the driver.
+    static constexpr DWORD kMaxWriteLimitMs = 5000;
+
 private:
+    // Closes at once: for a handle nothing was written to.
+    void Discard();
     // One pause before the reply, five reads of a few ms each with their pauses, the closing pause; rounded
     // up.
     static constexpr DWORD kExchangeRestMs = 500;

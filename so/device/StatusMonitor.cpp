@@ -1,78 +1,103 @@
-// The status monitor thread: polls the drawer every 1.5 s while the device is
-// enabled and queues a status update for each answered change between open and
-// closed (and, when the site and the application ask for it, reopens a dropped
-// port and reports power). Only the monitor thread runs MonitorStatus; the port is
-// shared with the application's thread through the port mutex (protocol:
-// so/device/models/drawer_link.pml).
-#include "service/CashDrawer.h"
+// The status monitor thread: polls the drawer every 1.5 s while the device is enabled and
+// queues a status update for each answered change between open and closed (and, when the
+// site and the application ask for it, reopens a dropped port and reports power). The port
+// is shared with the Control Object's thread through the drawer link (protocol:
+// so/device/models/drawer_link.pml; its stop: so/events/models/worker_stop.pml).
+#include "device/StatusMonitor.h"
 
 #include "opos/OposConstants.h"
+#include "win32/SrwLock.h"
 
 namespace vtx {
 
 namespace {
 constexpr DWORD kPollPauseMs = 1500;
+// What the monitor may take to see a stop between two exchanges.
+constexpr DWORD kStopLimitMs = 1000;
+} // namespace
+
+CStatusMonitor::CStatusMonitor(CDrawerLink& link, IStatusSink& sink, CTraceLog& trace,
+                               std::atomic<long>& powerState)
+    : m_link(link), m_sink(sink), m_trace(trace), m_powerState(powerState) {}
+
+CStatusMonitor::~CStatusMonitor() {
+    Stop();
 }
 
-DWORD WINAPI CCashDrawer::StatusThreadProc(LPVOID param) {
-    auto* self = static_cast<CCashDrawer*>(param);
-    return RunWorker(self->m_statusThread, [self] { self->MonitorStatus(); });
+bool CStatusMonitor::Start(const Settings& settings) {
+    if (m_thread.IsRunning()) {
+        return false;
+    }
+    m_settings = settings;
+    // Before the monitor runs: its first power report must not be overwritten.
+    m_powerState = opos::OPOS_PS_UNKNOWN;
+    if (!m_thread.Start(&CStatusMonitor::ThreadProc, this)) {
+        m_trace.Log(kTraceFailures, "status monitor not started: error %lu", GetLastError());
+        return false;
+    }
+    m_trace.Log(kTraceWire, "status monitor started");
+    return true;
 }
 
-void CCashDrawer::MonitorStatus() {
-    if (!m_statusThread.StopRequested()) {
+void CStatusMonitor::Stop() {
+    // Every step the monitor takes under a lock is one exchange, bounded by the
+    // port's write limit; its reopen waits for the port outside any lock and
+    // ends on the request. So a monitor is never ended by force for its drawer.
+    StopWorker(m_thread, kStopLimitMs + m_link.ExchangeBoundMs(), "status monitor", m_trace);
+}
+
+void CStatusMonitor::RestartPowerReporting() {
+    SrwExclusive lock(m_powerLock);
+    m_powerState = opos::OPOS_PS_UNKNOWN;
+}
+
+DWORD WINAPI CStatusMonitor::ThreadProc(LPVOID param) {
+    auto* self = static_cast<CStatusMonitor*>(param);
+    return RunWorker(self->m_thread, [self] { self->Run(); });
+}
+
+void CStatusMonitor::Run() {
+    if (!m_thread.StopRequested()) {
         // Changes are judged against what this monitor saw itself: WaitForDrawerClose
         // moves DrawerOpened for its own polls, which is no change of the drawer.
-        // An unanswered exchange changes nothing, previous included (the exchange
-        // itself stores DrawerOpened, and only when the drawer answered).
-        bool previous = m_bMonitorStartedOpen;
+        // An unanswered exchange changes nothing, previous included.
+        bool previous = m_settings.startedOpen;
         for (;;) {
-            if (m_properties.m_bAutoReconnect) {
-                ReconnectDroppedPort();
+            if (m_settings.reconnect) {
+                m_link.Reconnect(m_thread.StopRequestEvent());
+                if (m_thread.StopRequested()) {
+                    break;
+                }
             }
             bool answered = false;
-            const bool current = QueryDrawerState(previous, &answered);
+            const bool current = m_link.QueryDrawerState(previous, &answered);
             // Power first: a drawer replugged while open is online before it is open.
             ReportPower(answered);
             if (answered && current != previous) {
-                m_eventInterface.QueueStatusUpdate(current ? opos::CASH_SUE_DRAWEROPEN
-                                                           : opos::CASH_SUE_DRAWERCLOSED);
+                m_sink.QueueStatusUpdate(current ? opos::CASH_SUE_DRAWEROPEN : opos::CASH_SUE_DRAWERCLOSED);
                 previous = current;
             }
             // The pause ends early on a stop request, so a stop never waits out the pause.
-            if (m_statusThread.WaitForStop(kPollPauseMs)) {
+            if (m_thread.WaitForStop(kPollPauseMs)) {
                 break;
             }
         }
     }
-    m_statusThread.SignalStopped();
+    m_thread.SignalStopped();
 }
 
-void CCashDrawer::ReconnectDroppedPort() {
-    if (!m_bReopenPort) {
-        return;
-    }
-    // Under the mutex like the other two reopens, so only one is ever under way.
-    MutexLock lock(m_hPortMutex.get());
-    if (!m_bReopenPort) {
-        return;
-    }
-    const bool reopened = ReopenDroppedPort();
-    m_trace.Log(kTraceCalls, "reconnect: %s", reopened ? "port reopened" : "port still missing");
-}
-
-void CCashDrawer::ReportPower(bool online) {
-    if (!m_bReportPower) {
+void CStatusMonitor::ReportPower(bool online) {
+    if (!m_settings.reportPower) {
         return;
     }
     // A silent drawer cannot tell "off" from "offline".
     const long state = online ? opos::OPOS_PS_ONLINE : opos::OPOS_PS_OFF_OFFLINE;
-    if (m_properties.PowerState.exchange(state) == state) {
+    SrwExclusive lock(m_powerLock);
+    if (m_powerState.exchange(state) == state) {
         return;
     }
     m_trace.Log(kTraceCalls, "power state %ld", state);
-    m_eventInterface.QueueStatusUpdate(online ? opos::OPOS_SUE_POWER_ONLINE
-                                              : opos::OPOS_SUE_POWER_OFF_OFFLINE);
+    m_sink.QueueStatusUpdate(online ? opos::OPOS_SUE_POWER_ONLINE : opos::OPOS_SUE_POWER_OFF_OFFLINE);
 }
 
 } // namespace vtx

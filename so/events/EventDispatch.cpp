@@ -3,7 +3,7 @@
 // Protocol mirrored by so/events/models/event_delivery.pml.
 #include "events/EventInterface.h"
 
-#include "service/CashDrawer.h"
+#include "trace/TraceLog.h"
 
 namespace vtx {
 

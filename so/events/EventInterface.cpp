@@ -4,7 +4,7 @@
 
 #include "com/Invoke.h"
 #include "com/Variant.h"
-#include "service/CashDrawer.h"
+#include "trace/TraceLog.h"
 
 #include <new>
 
@@ -37,7 +37,7 @@ CEventInterface::~CEventInterface() {
     }
 }
 
-void CEventInterface::CreateEventWindow(CCashDrawer* owner) {
+void CEventInterface::CreateEventWindow(IEventOwner* owner) {
     m_pOwner = owner;
     if (m_hWnd != nullptr) {
         return;
@@ -89,7 +89,7 @@ BOOL CEventInterface::HandleCommand(WPARAM wParam, LPARAM lParam) {
     }
     // The application may let go of the Control Object, and so of us, inside
     // the event: our final release waits until this handler is done.
-    CCashDrawer* owner = m_pOwner;
+    IEventOwner* owner = m_pOwner;
     if (owner != nullptr) {
         owner->ExternalAddRef();
     }
@@ -143,7 +143,7 @@ void CEventInterface::FireHeld() {
     }
     // The application may let go of us inside an event: keep the object alive
     // until the loop is over.
-    CCashDrawer* owner = m_pOwner;
+    IEventOwner* owner = m_pOwner;
     if (owner != nullptr) {
         owner->ExternalAddRef();
     }

@@ -3,12 +3,12 @@
 // handlers and the held records belong to the Control Object's thread; the
 // dispatch thread only posts to the window; workers only queue.
 #include "events/EventDispatchThread.h"
+#include "events/EventOwner.h"
+#include "events/StatusSink.h"
 
 #include <deque>
 
 namespace vtx {
-
-class CCashDrawer;
 
 inline constexpr UINT EVENT_COMMAND_ID = 1124;
 // Posted at a thaw: fire the records held while frozen, ahead of any new one.
@@ -19,7 +19,7 @@ inline constexpr DWORD EVENT_HANDOVER_LIMIT_MS = 500;
 // Carries events from the worker threads to the Control Object's thread: a
 // hidden window created on that thread, and the dispatch thread that posts
 // queued records to it one at a time.
-class CEventInterface {
+class CEventInterface : public IStatusSink {
 public:
     CEventInterface() = default;
     CEventInterface(const CEventInterface&) = delete;
@@ -30,12 +30,12 @@ public:
 
     // Records the owner; creates the window on the calling thread the first
     // time only, so later OpenService calls reuse it.
-    void CreateEventWindow(CCashDrawer* owner);
+    void CreateEventWindow(IEventOwner* owner);
     HWND Window() const { return m_hWnd; }
 
     // Called by the status monitor: queue a status update and wake the
     // dispatch thread. Throws std::bad_alloc when no record can be made.
-    long QueueStatusUpdate(long status);
+    long QueueStatusUpdate(long status) override;
 
     // The window's WM_COMMAND handling, on the window's thread.
     BOOL HandleCommand(WPARAM wParam, LPARAM lParam);
@@ -55,7 +55,7 @@ public:
     void DeliverQueuedEvents();
     void TraceGivenUp(const COPOSEvent* record);
 
-    CCashDrawer* m_pOwner = nullptr;
+    IEventOwner* m_pOwner = nullptr;
     CPOSEventDispatchThread m_dispatchThread;
 
 private:

@@ -1,6 +1,8 @@
 // The worker stop protocol shared by the status monitor and the event dispatch thread.
 #include "events/OPOSThread.h"
 
+#include "trace/TraceLog.h"
+
 namespace vtx {
 
 namespace {
@@ -65,6 +67,21 @@ bool COPOSThread::WaitForStop(DWORD ms) const {
 
 long COPOSThread::ForcedStopCount() {
     return g_forcedStops.load();
+}
+
+void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace) {
+    if (!worker.IsRunning()) {
+        return;
+    }
+    const long forcedBefore = COPOSThread::ForcedStopCount();
+    const DWORD start = GetTickCount();
+    worker.Stop(limitMs);
+    const DWORD spent = GetTickCount() - start;
+    if (COPOSThread::ForcedStopCount() != forcedBefore) {
+        trace.Log(kTraceFailures, "%s ended by force after %lu ms", name, spent);
+    } else {
+        trace.Log(kTraceWire, "%s stopped in %lu ms", name, spent);
+    }
 }
 
 } // namespace vtx

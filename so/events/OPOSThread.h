@@ -67,4 +67,10 @@ template <class Body> DWORD RunWorker(const COPOSThread& worker, Body&& body) no
     }
 }
 
+class CTraceLog;
+
+// Stops a running worker within its limit and says in the trace how it went
+// (at the failure level when it had to be ended by force).
+void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace);
+
 } // namespace vtx

@@ -14,7 +14,6 @@ namespace {
 constexpr DWORD kClaimRetryPauseMs = 100;
 constexpr DWORD kDispatchStopLimitMs = 1000;
 constexpr DWORD kFinalDispatchStopLimitMs = 2000;
-constexpr DWORD kMonitorStopLimitMs = 1000;
 
 // Lets calls that arrive on this thread (Close among them) run while an
 // unlimited Claim waits for its port.
@@ -59,7 +58,7 @@ CCashDrawer::ModuleLockHolder::~ModuleLockHolder() {
     UnlockModule();
 }
 
-CCashDrawer::CCashDrawer() : m_hPortMutex(CreateUnownedMutex()) {}
+CCashDrawer::CCashDrawer() = default;
 
 CCashDrawer::~CCashDrawer() {
     StopEventDispatch(kFinalDispatchStopLimitMs);
@@ -99,11 +98,14 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
     if (!m_properties.ReadRegistry(keyPath)) {
         return OPOS_E_NOSERVICE;
     }
+    m_link.SetTarget(m_properties.m_strPortName, m_properties.m_nBaudRate);
     m_properties.SetFlag(FLAG_OPEN, true);
     m_properties.State = OPOS_S_IDLE;
 
     // Without both callbacks the object still opens; its events reach nobody.
     BindControlObject(pDispatch);
+    // A freeze belongs to the session that asked for it.
+    m_eventInterface.m_dispatchThread.m_bFrozen = FALSE;
     m_eventInterface.CreateEventWindow(this);
     if (m_eventInterface.m_dispatchThread.Start(&EventDispatchThreadProc, &m_eventInterface)) {
         m_trace.Log(kTraceWire, "event dispatch thread started");
@@ -124,12 +126,16 @@ long CCashDrawer::Claim(long timeout) {
     if (timeout < OPOS_FOREVER) {
         return StoreResult(OPOS_E_ILLEGAL);
     }
+    // Enabled without a claim, the device holds its port itself: no attempt can
+    // ever succeed, so none is made, whatever the time-out (-1 would never end).
+    if (m_properties.IsEnabled()) {
+        m_trace.Log(kTraceFailures, "Claim: the device is enabled without a claim and holds the port");
+        return StoreResult(OPOS_E_FAILURE);
+    }
 
-    // The mutex is held per attempt, never across the message pump: an enabled,
-    // unclaimed device's monitor may be using the same handle.
+    // The mutex is held per attempt, never across the message pump.
     auto attempt = [this] {
-        MutexLock lock(m_hPortMutex.get());
-        if (OpenPort(m_properties.m_strPortName, m_properties.m_nBaudRate)) {
+        if (m_link.OpenTarget(1)) {
             m_properties.SetFlag(FLAG_CLAIMED, true);
             return true;
         }
@@ -169,7 +175,7 @@ long CCashDrawer::Release() {
     }
     StopStatusMonitor();
     m_properties.SetFlag(FLAG_ENABLED, false);
-    ClosePort("released");
+    m_link.Drop("released");
     m_properties.SetFlag(FLAG_CLAIMED, false);
     return StoreResult(OPOS_SUCCESS);
 }
@@ -181,7 +187,7 @@ long CCashDrawer::Close() {
     if (m_properties.IsEnabled()) {
         StopStatusMonitor();
         if (!m_properties.IsClaimed()) {
-            ClosePort("closed");
+            m_link.Drop("closed");
         }
         m_properties.SetFlag(FLAG_ENABLED, false);
     }
@@ -199,37 +205,8 @@ long CCashDrawer::Close() {
     return StoreResult(OPOS_SUCCESS);
 }
 
-void CCashDrawer::StopStatusMonitor() {
-    // The monitor looks at the request between exchanges, and an exchange on a
-    // line that stopped draining lasts up to its write limit: never end it by
-    // force for that.
-    StopWorker(m_statusThread, kMonitorStopLimitMs + m_serialPort.ExchangeBoundMs(), "status monitor");
-}
-
 void CCashDrawer::StopEventDispatch(DWORD limitMs) {
-    StopWorker(m_eventInterface.m_dispatchThread, limitMs, "event dispatch thread");
-}
-
-void CCashDrawer::StopWorker(COPOSThread& worker, DWORD limitMs, const char* name) {
-    if (!worker.IsRunning()) {
-        return;
-    }
-    const long forcedBefore = COPOSThread::ForcedStopCount();
-    const DWORD start = GetTickCount();
-    worker.Stop(limitMs);
-    const DWORD spent = GetTickCount() - start;
-    if (COPOSThread::ForcedStopCount() != forcedBefore) {
-        m_trace.Log(kTraceFailures, "%s ended by force after %lu ms", name, spent);
-    } else {
-        m_trace.Log(kTraceWire, "%s stopped in %lu ms", name, spent);
-    }
-}
-
-void CCashDrawer::ClosePort(const char* reason) {
-    if (m_serialPort.IsOpen()) {
-        m_serialPort.Close();
-        m_trace.Log(kTraceCalls, "port closed: %s", reason);
-    }
+    StopWorker(m_eventInterface.m_dispatchThread, limitMs, "event dispatch thread", m_trace);
 }
 
 long CCashDrawer::COFreezeEvents(bool freeze) {

@@ -1,20 +1,19 @@
 #pragma once
-// CCashDrawer, the service object. Dispatch methods run on the Control Object's thread;
-// the status monitor and event dispatch threads touch only what each member's comment allows.
+// CCashDrawer, the service object. Dispatch methods run on the Control Object's thread; the
+// drawer link and the status monitor own what the monitor's thread shares with it.
 #include <windows.h>
 #include <oaidl.h>
 
-#include "device/SerialPort.h"
+#include "device/DrawerLink.h"
+#include "device/StatusMonitor.h"
 #include "events/EventInterface.h"
-#include "events/OPOSThread.h"
+#include "events/EventOwner.h"
 #include "service/CashDrawerProperties.h"
 #include "service/DispatchTable.h"
 #include "trace/TraceLog.h"
-#include "win32/UniqueHandle.h"
 
 #include <array>
 #include <atomic>
-#include <cstdint>
 #include <string>
 
 namespace vtx {
@@ -28,7 +27,7 @@ extern const IID IID_ICashDrawerTypeLib;
 // logical device and calls it through IDispatch, always from the thread that
 // called OpenService (apartment threading). Every method answers with an OPOS
 // result code, stored in ResultCode as well.
-class CCashDrawer {
+class CCashDrawer final : public IEventOwner {
 public:
     // Returns a new object with one reference on its IDispatch.
     static HRESULT Create(REFIID riid, void** ppv);
@@ -37,8 +36,8 @@ public:
     // The object behind one of our own dispatch pointers, for in-process
     // callers; null for any other object.
     static CCashDrawer* FromDispatch(IDispatch* dispatch);
-    ULONG ExternalAddRef();
-    ULONG ExternalRelease();
+    ULONG ExternalAddRef() override;
+    ULONG ExternalRelease() override;
 
     // ICashDrawer methods.
     long CheckHealth(long level);
@@ -60,10 +59,12 @@ public:
     void OpenDrawer();
     void WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration, long beepDelay);
 
-    // Serial channel.
-    bool OpenPort(const std::wstring& portName, unsigned long baudRate);
-    bool SendStatusRequest();
-    int ReadStatusReply();
+    // Serial channel: one open attempt, and the two raw halves of an exchange.
+    bool OpenPort(const std::wstring& portName, unsigned long baudRate) {
+        return m_link.Open(portName, baudRate);
+    }
+    bool SendStatusRequest() { return m_link.SendStatusRequest(); }
+    int ReadStatusReply() { return m_link.ReadStatusReply(); }
 
     long BindControlObject(IDispatch* pDispatch);
     long EnableDevice(bool enable);
@@ -71,17 +72,19 @@ public:
     // One status exchange under the port mutex. An answer is stored in
     // DrawerOpened; without one the port is dropped, nothing is stored and
     // lastKnown comes back. *answered tells which happened.
-    bool QueryDrawerState(bool lastKnown, bool* answered = nullptr);
+    bool QueryDrawerState(bool lastKnown, bool* answered = nullptr) {
+        return m_link.QueryDrawerState(lastKnown, answered);
+    }
 
     const CCashDrawerProperties& Properties() const { return m_properties; }
-    IDispatch* ControlObject() const { return m_controlObject; }
-    DISPID StatusUpdateDispid() const { return m_dispidSOStatusUpdate; }
+    IDispatch* ControlObject() const override { return m_controlObject; }
+    DISPID StatusUpdateDispid() const override { return m_dispidSOStatusUpdate; }
     CEventInterface& EventInterface() { return m_eventInterface; }
     // The device's trace log; any thread may write to it.
-    CTraceLog& Trace() { return m_trace; }
-    bool PortIsOpen() const { return m_serialPort.IsOpen(); }
-    bool ReopenPending() const { return m_bReopenPort; }
-    bool StatusMonitorRunning() const { return m_statusThread.IsRunning(); }
+    CTraceLog& Trace() override { return m_trace; }
+    bool PortIsOpen() const { return m_link.IsOpen(); }
+    bool ReopenPending() const { return m_link.ReopenPending(); }
+    bool StatusMonitorRunning() const { return m_monitor.IsRunning(); }
     bool EventDispatchRunning() const { return m_eventInterface.m_dispatchThread.IsRunning(); }
 
 private:
@@ -91,26 +94,12 @@ private:
     CCashDrawer& operator=(const CCashDrawer&) = delete;
 
     void OnFinalRelease();
-    static DWORD WINAPI StatusThreadProc(LPVOID param);
-    void MonitorStatus();
-    // The monitor's reopen of a dropped port when AutoReconnect is on.
-    void ReconnectDroppedPort();
-    // The monitor's power report: one event per change, when reporting.
-    void ReportPower(bool online);
-    // The reopen step of the drawer commands: true when the port is usable.
-    // The caller holds the port mutex.
-    bool ReopenDroppedPort();
     long StoreResult(long code) {
         m_properties.StoreResult(code);
         return code;
     }
-    void StopStatusMonitor();
+    void StopStatusMonitor() { m_monitor.Stop(); }
     void StopEventDispatch(DWORD limitMs);
-    // Stops a running worker within its limit and traces how it went.
-    void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name);
-    // Closes the port, if open, and says why in the trace. The caller holds
-    // the port mutex or no worker uses the port.
-    void ClosePort(const char* reason);
     // Logs one dispatch call with its arguments and result, at level 1 when it failed.
     void TraceCall(const MethodInfo& method, const std::array<ConvertedArg, 4>& args, long code, BSTR text);
 
@@ -147,32 +136,19 @@ private:
     CTraceLog m_trace;
     XDispatch m_xDispatch{*this};
 
-    UniqueHandle m_hPortMutex;
-    // Set when an exchange dropped the port; read and written under the port mutex
-    // by both threads, and atomic for the readers that look without it.
-    std::atomic<bool> m_bReopenPort{false};
     CCashDrawerProperties m_properties;
     // Only ever written on the Control Object's thread; Close sets it from
     // inside the message pump of a waiting Claim.
     bool m_bAbortClaim = false;
-    // Exchanges begun so far, and the latest one the drawer answered with what
-    // it said: under the port mutex. A wait trusts only answers begun after it.
-    uint64_t m_nExchanges = 0;
-    uint64_t m_nLastAnswer = 0;
-    bool m_bLastAnswerOpen = false;
-    // DrawerOpened when the status monitor was started: written before the
-    // thread is created, read by it only.
-    bool m_bMonitorStartedOpen = false;
-    // Whether the monitor reports power (AutoReconnect and PowerNotify on):
-    // written before the thread is created, read by it only.
-    bool m_bReportPower = false;
     // Borrowed: the Control Object outlives its service object's use of it.
     IDispatch* m_controlObject = nullptr;
     DISPID m_dispidSODirectIO = DISPID_UNKNOWN;
     DISPID m_dispidSOStatusUpdate = DISPID_UNKNOWN;
     CEventInterface m_eventInterface;
-    CSerialPort m_serialPort;
-    COPOSThread m_statusThread;
+    // The port and its mutex; stores DrawerOpened.
+    CDrawerLink m_link{m_trace, m_properties.DrawerOpened};
+    // Declared last, so it is stopped before anything it uses goes.
+    CStatusMonitor m_monitor{m_link, m_eventInterface, m_trace, m_properties.PowerState};
 };
 
 } // namespace vtx

@@ -290,6 +290,27 @@ TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
     }
 }
 
+// With long tones the first lost reply may come 10 s after the last answer:
+// the drawer is still there, and the wait goes on until it answers "closed".
+TEST_F(DrawerCommands, OneLostReplyAfterALongToneDoesNotEndTheWait) {
+    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(Enable(1), 0);
+    drawer.Expect("OPEN");
+    speaker.m_onTone = [](size_t count) {
+        VirtualDrawer d;
+        if (count == 1) {
+            d.Expect("MODE SILENT");
+            Sleep(10200); // a tone and a pause of 10 s
+        } else if (count == 2) {
+            d.Expect("CLOSE");
+            d.Expect("MODE NORMAL");
+        }
+    };
+    EXPECT_EQ(Wait(0, 1000, 50, 50), 0);
+    EXPECT_GE(speaker.Tones().size(), 2u);
+    EXPECT_EQ(Number(1001), 0);
+}
+
 // A line that stops draining blocks writes, as a drawer holding CTS low does:
 // the command fails within its write time-out instead of freezing the register.
 TEST_F(DrawerCommands, CommandOnALineThatStopsDrainingFailsAndWorksOnceItDrains) {

@@ -1,6 +1,7 @@
 // The serial channel against the virtual drawer on a real pseudo-terminal:
 // the bytes on the wire, reply classification, and ports that cannot be had.
 #include "Elapsed.h"
+#include "FaultyPortApi.h"
 #include "ServiceObject.h"
 #include "VirtualDrawer.h"
 #include "device/SerialPort.h"
@@ -75,6 +76,59 @@ TEST_F(SerialChannel, NoiseOrSilenceIsNoAnswer) {
     EXPECT_EQ(Exchange(), 0);
     EXPECT_EQ(Exchange(), -1);
     EXPECT_EQ(Exchange(), 0); // script used up: normal answers again
+}
+
+// A reply that came after its exchange gave up is still in the line when the next request goes out.
+TEST_F(SerialChannel, ALateReplyIsNeverTakenForTheAnswerToALaterRequest) {
+    ASSERT_TRUE(Open());
+    drawer.Expect("DELAY 600");
+    EXPECT_EQ(Exchange(), -1);
+    Sleep(800); // the late "closed" has arrived
+    drawer.Expect("DELAY 0");
+    drawer.Expect("MODE SILENT");
+    EXPECT_EQ(Exchange(), -1);
+    drawer.Expect("MODE NORMAL");
+    EXPECT_EQ(Exchange(), 0);
+}
+
+// Each row makes one set-up call fail once: the port is left closed, so the
+// next open starts afresh instead of finding a half set-up handle in the way.
+TEST_F(SerialChannel, AnOpenThatCannotFinishSettingUpThePortClosesIt) {
+    FaultyPortApi api;
+    for (auto fail :
+         {FaultyPortApi::Fail::GetState, FaultyPortApi::Fail::SetState, FaultyPortApi::Fail::SetTimeouts}) {
+        SCOPED_TRACE(static_cast<int>(fail));
+        api.m_failOnce = fail;
+        EXPECT_FALSE(Open());
+        EXPECT_FALSE(drawer_->PortIsOpen());
+        ASSERT_TRUE(Open());
+        EXPECT_EQ(Exchange(), 0);
+        drawer.Expect("MODE SILENT");
+        EXPECT_EQ(Exchange(), -1); // drops the port for the next row
+        drawer.Expect("MODE NORMAL");
+    }
+}
+
+// The write limit a command gets, from the time-outs the port's last user left in the driver.
+TEST(SerialPortOpen, AWriteLimitIsSetWhereThereIsNoneAndCappedWhereItIsLong) {
+    VirtualDrawer drawer;
+    drawer.Reset();
+    FaultyPortApi api;
+    api.m_siteWrite = true;
+    struct Row {
+        DWORD multiplier, constant, limit;
+    };
+    for (const Row& r : {Row{0, 0, 1000}, Row{0, 2000, 2000}, Row{10, 300, 340}, Row{0, 600000, 5000},
+                         Row{100000, 0, 5000}}) {
+        SCOPED_TRACE(r.constant + r.multiplier);
+        api.m_siteMultiplier = r.multiplier;
+        api.m_siteConstant = r.constant;
+        CSerialPort port;
+        ASSERT_TRUE(port.OpenConfigured(drawer.ComNumber(), 9600));
+        EXPECT_EQ(api.m_lastSet.WriteTotalTimeoutMultiplier * 4 + api.m_lastSet.WriteTotalTimeoutConstant,
+                  r.limit);
+        EXPECT_EQ(port.ExchangeBoundMs(), r.limit + 500);
+    }
 }
 
 TEST_F(SerialChannel, ReadWithNothingSentReturnsPromptlyWithNoAnswer) {

@@ -1,6 +1,7 @@
 // Enabling the device and the status monitor, against the virtual drawer.
 #include "DrawerServiceTest.h"
 #include "Elapsed.h"
+#include "FaultyPortApi.h"
 #include "MessagePump.h"
 #include "events/OPOSEvent.h"
 
@@ -277,10 +278,47 @@ TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromp
     EXPECT_FALSE(object->PortIsOpen());
 }
 
-TEST_F(StatusMonitor, ClaimFailsWhileEnablingWithoutAClaimHoldsThePort) {
+TEST_F(StatusMonitor, ClaimFailsAtOnceWhileEnablingWithoutAClaimHoldsThePort) {
     ASSERT_EQ(Enable(1), 0);
-    EXPECT_EQ(Claim(), 111);
-    EXPECT_EQ(Number(1), 0);
+    for (long timeout : {0L, 1000L, -1L}) { // -1 used to retry for ever
+        const auto start = Clock::now();
+        EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(timeout)}), 111) << timeout;
+        EXPECT_LT(MsSince(start), 500) << timeout;
+        EXPECT_EQ(Number(1), 0);
+    }
+    EXPECT_EQ(Number(3), 4); // still enabled, and polling
+    ASSERT_TRUE(PumpPolls(1));
+}
+
+// A reconnect whose open takes 5 s (a virtual COM port whose peer is gone) holds
+// no lock and no stop: disabling, Release and Close each return within the
+// monitor's stop limit, and the fixture checks that nothing was ended by force.
+TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
+    const wchar_t on[] = L"1";
+    device.SetRaw(L"AutoReconnect", REG_SZ, on, sizeof(on));
+    FaultyPortApi api;
+    for (DISPID call : {dispid::SetPropertyNumber, dispid::Release, dispid::Close}) {
+        SCOPED_TRACE(call);
+        drawer.Reset();
+        ASSERT_EQ(CallLong(so.get(), dispid::Close), 0); // the switch is read at Open
+        ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
+        ASSERT_EQ(Claim(), 0);
+        ASSERT_EQ(Enable(1), 0);
+        drawer.Expect("UNPLUG");
+        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }, 60000));
+        api.m_openDelayMs = 5000;
+        ASSERT_TRUE(PumpUntil([&] { return api.m_inOpen.load() > 0; }, 15000));
+        const auto start = Clock::now();
+        if (call == dispid::SetPropertyNumber) {
+            ASSERT_EQ(Enable(0), 0);
+        } else {
+            ASSERT_EQ(CallLong(so.get(), call), 0);
+        }
+        EXPECT_LT(MsSince(start), 2600); // 1000 ms + one exchange's bound
+        EXPECT_FALSE(object->StatusMonitorRunning());
+        api.m_openDelayMs = 0;
+        drawer.Expect("PLUG");
+    }
 }
 
 TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
