@@ -9,6 +9,7 @@
 // is off, which is the usual case.
 #include "trace/TraceLog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +35,11 @@ constexpr DWORD kAbandonedWaitMs = 5000;
 
 // Its address names this module to GetModuleHandleExW.
 const char kModuleAnchor = 0;
+
+// Why a line did not reach the file; each has its own count.
+enum LossReason { kQueueFull, kNoRollover, kNotWritten, kLossReasons };
+constexpr const char* kLossText[kLossReasons] = {"the trace queue was full", "the log could not roll over",
+                                                 "the log could not be opened or written"};
 
 class LastErrorKeeper {
 public:
@@ -121,6 +127,36 @@ int FormatHead(char* out, size_t size, const std::string& device) {
                          GetCurrentProcessId(), GetCurrentThreadId(), kArchitectureBits, device.c_str());
 }
 
+// A whole line into out (at most size bytes, the message cut to fit), ending
+// in CR LF; 0 when it cannot be formatted.
+size_t FormatLineV(char* out, size_t size, const std::string& device, const char* format, va_list args) {
+    int head = FormatHead(out, size, device);
+    if (head < 0 || static_cast<size_t>(head) >= size - 3) {
+        return 0;
+    }
+    int body = std::vsnprintf(out + head, size - static_cast<size_t>(head) - 2, format, args);
+    if (body < 0) {
+        return 0;
+    }
+    size_t length = static_cast<size_t>(head) + static_cast<size_t>(body);
+    if (length > size - 3) {
+        length = size - 3;
+    }
+    out[length++] = '\r';
+    out[length++] = '\n';
+    return length;
+}
+
+size_t FormatLine(char* out, size_t size, const std::string& device, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+size_t FormatLine(char* out, size_t size, const std::string& device, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const size_t length = FormatLineV(out, size, device, format, args);
+    va_end(args);
+    return length;
+}
+
 } // namespace
 
 std::wstring TraceMutexName(const std::wstring& file) {
@@ -150,7 +186,7 @@ struct TraceQueue {
     CONDITION_VARIABLE progress = CONDITION_VARIABLE_INIT; // the writer finished a batch
     std::unique_ptr<char[]> buffer;
     size_t queued = 0;
-    uint64_t dropped = 0;  // lines that found the queue full, not yet reported
+    uint64_t dropped = 0;  // lines that found the queue full since the last swap
     uint64_t logged = 0;   // lines queued or dropped, ever
     uint64_t finished = 0; // of those, the lines the writer is done with
     bool retryRollover = false;
@@ -160,7 +196,7 @@ struct TraceQueue {
     bool retryNow = false;
     bool rolloverFailed = false;
     DWORD rolloverFailedAt = 0;
-    uint64_t droppedAtCap = 0; // lines dropped since, not yet reported
+    uint64_t unreported[kLossReasons] = {}; // lines left out, not yet counted in the file
 };
 
 namespace {
@@ -185,18 +221,18 @@ void Push(TraceQueue& queue, const char* line, size_t length) {
 
 // ---- The writer ----
 
-// "<count> lines dropped: <why>" as a line of the writer's own.
-size_t FormatDropped(char (&out)[256], const TraceQueue& queue, uint64_t count, const char* why) {
-    int head = FormatHead(out, sizeof(out), queue.device);
-    if (head < 0 || static_cast<size_t>(head) >= sizeof(out)) {
-        return 0;
+// One line per reason with lines left out and not yet counted in the file,
+// "<count> lines dropped: <why>"; 0 bytes when there are none.
+using NoticeText = char[kLossReasons * kLineBytes];
+size_t FormatNotices(NoticeText& out, const TraceQueue& queue) {
+    size_t length = 0;
+    for (int why = 0; why < kLossReasons; ++why) {
+        if (queue.unreported[why] > 0) {
+            length += FormatLine(out + length, kLineBytes, queue.device, "%llu lines dropped: %s",
+                                 static_cast<unsigned long long>(queue.unreported[why]), kLossText[why]);
+        }
     }
-    int body = std::snprintf(out + head, sizeof(out) - static_cast<size_t>(head),
-                             "%llu lines dropped: %s\r\n", static_cast<unsigned long long>(count), why);
-    if (body < 0 || static_cast<size_t>(head + body) >= sizeof(out)) {
-        return 0;
-    }
-    return static_cast<size_t>(head + body);
+    return length;
 }
 
 // Holds the log's named mutex for a scope. Until a stop is asked for it waits
@@ -228,10 +264,13 @@ private:
 
 // Appends whole lines to the file, the named mutex held, rolling it over at
 // the cap. Lines accepted but not yet written are [m_pending, +m_pendingBytes):
-// consecutive lines go out in one write.
+// consecutive lines go out in one write. Every line is written or counted in
+// the queue's unreported counts, which go into the file before the next line
+// written or when Notices finds room.
 class Appender {
 public:
-    explicit Appender(TraceQueue& queue) : m_queue(queue) {}
+    // last: the log's last lines, whose counts may pass the limit.
+    Appender(TraceQueue& queue, bool last) : m_queue(queue), m_last(last) {}
 
     bool Open() {
         const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -250,7 +289,8 @@ public:
     void Lines(const char* data, size_t length) {
         m_pending = data;
         m_pendingBytes = 0;
-        for (size_t at = 0; at < length && m_file;) {
+        m_pendingLines = 0;
+        for (size_t at = 0; at < length;) {
             const void* lf = std::memchr(data + at, '\n', length - at);
             size_t end =
                 lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - data) + 1 : length;
@@ -260,32 +300,84 @@ public:
         Write();
     }
 
-private:
-    // The next line, the one right after those pending.
-    void Line(size_t length) {
-        if (m_size + m_pendingBytes + length > m_queue.maxBytes && m_size + m_pendingBytes > 0) {
+    // The counts of lines left out, when there is room for them.
+    void Notices() {
+        NoticeText notice;
+        const size_t length = FormatNotices(notice, m_queue);
+        if (length > 0 && Room(length, m_last)) {
             Write();
-            if (!RollOver() && m_file && m_size + length > kFailedRolloverGrowth * m_queue.maxBytes) {
-                ++m_queue.droppedAtCap;
-                m_pending += length;
-                return;
-            }
+            WriteNotices(notice, length);
+        }
+    }
+
+private:
+    // The next line, the one right after those pending; the counts before it.
+    void Line(size_t length) {
+        NoticeText notice;
+        const size_t noticeBytes = m_file ? FormatNotices(notice, m_queue) : 0;
+        if (!Room(noticeBytes + length, false)) {
+            Leave(length);
+            return;
+        }
+        if (noticeBytes > 0) {
+            Write();
+            WriteNotices(notice, noticeBytes);
         }
         m_pendingBytes += length;
+        ++m_pendingLines;
+    }
+
+    // Whether length more bytes may go into the file now; rolls it over at the
+    // cap. After a failed rollover lines stop at the limit, the last counts not.
+    bool Room(size_t length, bool pastLimit) {
+        if (!m_file) {
+            return false;
+        }
+        if (m_size + m_pendingBytes + length <= m_queue.maxBytes || m_size + m_pendingBytes == 0) {
+            return true;
+        }
+        Write();
+        if (RollOver()) {
+            return true;
+        }
+        return m_file && (pastLimit || m_size + length <= kFailedRolloverGrowth * m_queue.maxBytes);
+    }
+
+    // Skips the next line, counted.
+    void Leave(size_t length) {
+        Write();
+        ++m_queue.unreported[m_file ? kNoRollover : kNotWritten];
+        m_pending += length;
     }
 
     void Write() {
-        if (m_pendingBytes > 0 && m_file) {
+        if (m_pendingBytes > 0) {
             DWORD written = 0;
-            WriteFile(m_file.get(), m_pending, static_cast<DWORD>(m_pendingBytes), &written, nullptr);
+            if (!m_file ||
+                !WriteFile(m_file.get(), m_pending, static_cast<DWORD>(m_pendingBytes), &written, nullptr) ||
+                written != m_pendingBytes) {
+                m_queue.unreported[kNotWritten] += m_pendingLines;
+            }
             m_size += written;
         }
         m_pending += m_pendingBytes;
         m_pendingBytes = 0;
+        m_pendingLines = 0;
+    }
+
+    void WriteNotices(const char* notice, size_t length) {
+        DWORD written = 0;
+        const bool whole = WriteFile(m_file.get(), notice, static_cast<DWORD>(length), &written, nullptr) &&
+                           written == length;
+        m_size += written;
+        if (whole) {
+            std::fill(std::begin(m_queue.unreported), std::end(m_queue.unreported), 0);
+        }
     }
 
     // True when the file now starts afresh. Tried again only after a pause or
-    // a Configure, so a locked "<file>.1" costs a rename per few seconds, not per line.
+    // a Configure, so a locked "<file>.1" costs a rename per few seconds, not
+    // per line. A failed reopen leaves no file: the lines after it are counted.
     bool RollOver() {
         const DWORD now = GetTickCount();
         if (m_queue.rolloverFailed && !m_queue.retryNow &&
@@ -298,42 +390,34 @@ private:
             MoveFileExW(m_queue.file.c_str(), m_queue.rolled.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         m_queue.rolloverFailed = !moved;
         m_queue.rolloverFailedAt = now;
-        if (!Open()) {
-            return false;
-        }
-        if (moved && m_queue.droppedAtCap > 0) {
-            char notice[256];
-            size_t length =
-                FormatDropped(notice, m_queue, m_queue.droppedAtCap, "the log could not roll over");
-            DWORD written = 0;
-            WriteFile(m_file.get(), notice, static_cast<DWORD>(length), &written, nullptr);
-            m_size += written;
-            m_queue.droppedAtCap = 0;
-        }
-        return moved;
+        return Open() && moved;
     }
 
     TraceQueue& m_queue;
+    const bool m_last;
     UniqueFileHandle m_file;
     uint64_t m_size = 0;
     const char* m_pending = nullptr;
     size_t m_pendingBytes = 0;
+    uint64_t m_pendingLines = 0;
 };
 
-void WriteBatch(TraceQueue& queue, const char* lines, size_t length, uint64_t dropped) {
+bool AnyUnreported(const TraceQueue& queue) {
+    return std::any_of(std::begin(queue.unreported), std::end(queue.unreported),
+                       [](uint64_t count) { return count > 0; });
+}
+
+// A batch, then the count of lines that found the queue full behind
+// it. Without the file's mutex (stopped, and it never came) every line is counted.
+void WriteBatch(TraceQueue& queue, const char* lines, size_t length, uint64_t dropped, bool last) {
     FileMutexHold hold(queue);
-    if (!hold.Held()) {
-        return; // stopped, and the file's mutex never came: the lines are lost
-    }
-    Appender out(queue);
-    if (!out.Open()) {
-        return; // an unwritable file loses its lines, as it always did
+    Appender out(queue, last);
+    if (hold.Held()) {
+        out.Open();
     }
     out.Lines(lines, length);
-    if (dropped > 0) {
-        char notice[256];
-        out.Lines(notice, FormatDropped(notice, queue, dropped, "the trace queue was full"));
-    }
+    queue.unreported[kQueueFull] += dropped;
+    out.Notices();
 }
 
 void RunWriter(TraceQueue& queue) {
@@ -354,8 +438,8 @@ void RunWriter(TraceQueue& queue) {
             taken = queue.logged;
             queue.retryNow = queue.retryNow || std::exchange(queue.retryRollover, false);
         }
-        if (length > 0 || dropped > 0) {
-            WriteBatch(queue, queue.spare.get(), length, dropped);
+        if (length > 0 || dropped > 0 || (stopping && AnyUnreported(queue))) {
+            WriteBatch(queue, queue.spare.get(), length, dropped, stopping);
         }
         {
             ExclusiveLock hold(queue.lock);
@@ -492,24 +576,13 @@ void CTraceLog::Log(int level, const char* format, ...) {
     if (!m_queue) {
         return;
     }
-    int head = FormatHead(line, sizeof(line), m_device);
-    if (head < 0 || static_cast<size_t>(head) >= sizeof(line) - 3) {
-        return;
-    }
     va_list args;
     va_start(args, format);
-    int body = std::vsnprintf(line + head, sizeof(line) - static_cast<size_t>(head) - 2, format, args);
+    const size_t length = FormatLineV(line, sizeof(line), m_device, format, args);
     va_end(args);
-    if (body < 0) {
-        return;
+    if (length > 0) {
+        Push(*m_queue, line, length);
     }
-    size_t length = static_cast<size_t>(head) + static_cast<size_t>(body);
-    if (length > sizeof(line) - 3) {
-        length = sizeof(line) - 3;
-    }
-    line[length++] = '\r';
-    line[length++] = '\n';
-    Push(*m_queue, line, length);
 }
 
 bool CTraceLog::Flush(DWORD limitMs) {

@@ -13,8 +13,13 @@
 //   that finds the queue full is dropped and counted.
 // - The writer thread, one per log with tracing on, is the only thread that
 //   takes the named mutex or touches the file (the folder, appends, rollover).
-//   It swaps the queue's buffer out under the queue lock and writes outside it;
-//   once it has caught up it writes the count of dropped lines as a line.
+//   It swaps the queue's buffer out under the queue lock and writes outside it.
+//   Every line that does not reach the file is counted, by why (queue full,
+//   rollover failed at twice the cap, file not opened or not written); the
+//   counts go into the file as lines ("N lines dropped: why") at the next
+//   moment there is room for a line: when the writer has caught up, or before
+//   the next line it writes. A log's last counts are written even past twice
+//   the cap, so a file ends saying what it misses.
 // - Configure and the destructor run on the Control Object's thread. They
 //   start the writer (Configure with tracing on) and stop it: a stop asks it to
 //   write what is queued and end, and waits at most kTraceFlushLimitMs. A
