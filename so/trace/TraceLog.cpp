@@ -1,7 +1,8 @@
 // Formatting trace lines, queueing them, and the writer thread that appends
 // them and rolls the file over. Log and Flush run on any thread; Configure
 // and the destructor on the Control Object's; everything from "The writer"
-// down runs on the writer thread only (the protocol is in TraceLog.h).
+// down runs on the writer thread only, or on the thread ending the process
+// once the writer is gone (the protocol is in TraceLog.h).
 //
 // One writer per traced log rather than one per process: a log on a slow or
 // dead share then holds up its own device's lines only, stopping a writer
@@ -163,13 +164,38 @@ std::wstring TraceMutexName(const std::wstring& file) {
     return MutexNameOfFullPath(FullPathOf(file));
 }
 
+namespace {
+
+// Every queue of this module that is alive, so that the end of the process
+// finds them. Each queue links itself in and out; the lock is held for that only.
+SRWLOCK g_queuesLock = SRWLOCK_INIT;
+TraceQueue* g_queues = nullptr;
+
+} // namespace
+
 // Shared by one log and its writer; whichever lets go last frees it.
 struct TraceQueue {
     TraceQueue(std::wstring fullPath, std::string deviceName, uint64_t cap)
         : file(std::move(fullPath)), rolled(file + L".1"), device(std::move(deviceName)), maxBytes(cap),
           fileMutex(CreateMutexW(nullptr, FALSE, MutexNameOfFullPath(file).c_str())),
           wake(CreateAutoResetEvent()), stop(CreateManualResetEvent()), buffer(new char[kQueueBytes]),
-          spare(new char[kQueueBytes]) {}
+          spare(new char[kQueueBytes]) {
+        ExclusiveLock hold(g_queuesLock);
+        nextLive = g_queues;
+        if (nextLive != nullptr) {
+            nextLive->prevLive = this;
+        }
+        g_queues = this;
+    }
+    ~TraceQueue() {
+        ExclusiveLock hold(g_queuesLock);
+        (prevLive != nullptr ? prevLive->nextLive : g_queues) = nextLive;
+        if (nextLive != nullptr) {
+            nextLive->prevLive = prevLive;
+        }
+    }
+    TraceQueue(const TraceQueue&) = delete;
+    TraceQueue& operator=(const TraceQueue&) = delete;
 
     // Fixed before the writer starts.
     const std::wstring file;
@@ -181,6 +207,10 @@ struct TraceQueue {
     const UniqueHandle stop; // manual-reset: write what is queued, then end
     std::atomic<DWORD> stopAt{0};
 
+    // Guarded by g_queuesLock.
+    TraceQueue* prevLive = nullptr;
+    TraceQueue* nextLive = nullptr;
+
     // Guarded by lock.
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE progress = CONDITION_VARIABLE_INIT; // the writer finished a batch
@@ -191,8 +221,14 @@ struct TraceQueue {
     uint64_t finished = 0; // of those, the lines the writer is done with
     bool retryRollover = false;
 
-    // The writer's alone (spare is swapped with buffer under lock).
+    // The writer's alone (spare is swapped with buffer under lock), and the
+    // process end's once the writer is gone.
     std::unique_ptr<char[]> spare;
+    // The batch in spare, set with the swap: bytes, the lines that found the
+    // queue full behind it (until counted), and how far it is written or counted.
+    size_t batchBytes = 0;
+    uint64_t batchDropped = 0;
+    std::atomic<size_t> batchDone{0};
     bool retryNow = false;
     bool rolloverFailed = false;
     DWORD rolloverFailedAt = 0;
@@ -237,6 +273,7 @@ size_t FormatNotices(NoticeText& out, const TraceQueue& queue) {
 
 // Holds the log's named mutex for a scope. Until a stop is asked for it waits
 // as long as it takes; after, only until the abandoned writer's time is up.
+// A mutex whose holder ended without letting go is had all the same.
 class FileMutexHold {
 public:
     explicit FileMutexHold(const TraceQueue& queue) : m_mutex(queue.fileMutex.get()) {
@@ -246,6 +283,10 @@ public:
             DWORD spent = GetTickCount() - queue.stopAt.load();
             waited = WaitForSingleObject(m_mutex, spent < kAbandonedWaitMs ? kAbandonedWaitMs - spent : 0);
         }
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
+    }
+    FileMutexHold(HANDLE mutex, DWORD limitMs) : m_mutex(mutex) {
+        const DWORD waited = WaitForSingleObject(m_mutex, limitMs);
         m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
     }
     ~FileMutexHold() {
@@ -285,11 +326,12 @@ public:
         return true;
     }
 
-    // Lines, each ending in LF, from one buffer.
-    void Lines(const char* data, size_t length) {
-        m_pending = data;
+    // Lines, each ending in LF, from one buffer; how far they are done goes to *done.
+    void Lines(const char* data, size_t length, std::atomic<size_t>* done = nullptr) {
+        m_start = m_pending = data;
         m_pendingBytes = 0;
         m_pendingLines = 0;
+        m_done = done;
         for (size_t at = 0; at < length;) {
             const void* lf = std::memchr(data + at, '\n', length - at);
             size_t end =
@@ -348,6 +390,7 @@ private:
         Write();
         ++m_queue.unreported[m_file ? kNoRollover : kNotWritten];
         m_pending += length;
+        Progress();
     }
 
     void Write() {
@@ -363,6 +406,7 @@ private:
         m_pending += m_pendingBytes;
         m_pendingBytes = 0;
         m_pendingLines = 0;
+        Progress();
     }
 
     void WriteNotices(const char* notice, size_t length) {
@@ -372,6 +416,12 @@ private:
         m_size += written;
         if (whole) {
             std::fill(std::begin(m_queue.unreported), std::end(m_queue.unreported), 0);
+        }
+    }
+
+    void Progress() {
+        if (m_done != nullptr) {
+            m_done->store(static_cast<size_t>(m_pending - m_start), std::memory_order_relaxed);
         }
     }
 
@@ -397,9 +447,11 @@ private:
     const bool m_last;
     UniqueFileHandle m_file;
     uint64_t m_size = 0;
+    const char* m_start = nullptr;
     const char* m_pending = nullptr;
     size_t m_pendingBytes = 0;
     uint64_t m_pendingLines = 0;
+    std::atomic<size_t>* m_done = nullptr;
 };
 
 bool AnyUnreported(const TraceQueue& queue) {
@@ -407,16 +459,16 @@ bool AnyUnreported(const TraceQueue& queue) {
                        [](uint64_t count) { return count > 0; });
 }
 
-// A batch, then the count of lines that found the queue full behind
+// The batch in spare, then the count of lines that found the queue full behind
 // it. Without the file's mutex (stopped, and it never came) every line is counted.
-void WriteBatch(TraceQueue& queue, const char* lines, size_t length, uint64_t dropped, bool last) {
+void WriteBatch(TraceQueue& queue, bool last) {
     FileMutexHold hold(queue);
     Appender out(queue, last);
     if (hold.Held()) {
         out.Open();
     }
-    out.Lines(lines, length);
-    queue.unreported[kQueueFull] += dropped;
+    out.Lines(queue.spare.get(), queue.batchBytes, &queue.batchDone);
+    queue.unreported[kQueueFull] += std::exchange(queue.batchDropped, 0);
     out.Notices();
 }
 
@@ -427,22 +479,24 @@ void RunWriter(TraceQueue& queue) {
         WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         // Once the stop is asked for, nothing more is queued: what is there is the last.
         const bool stopping = WaitForSingleObject(queue.stop.get(), 0) == WAIT_OBJECT_0;
-        size_t length = 0;
-        uint64_t dropped = 0;
         uint64_t taken = 0;
         {
+            // The batch is taken and described in one step, so the process end
+            // finds it either still queued or in spare.
             ExclusiveLock hold(queue.lock);
             std::swap(queue.buffer, queue.spare);
-            length = std::exchange(queue.queued, 0);
-            dropped = std::exchange(queue.dropped, 0);
+            queue.batchBytes = std::exchange(queue.queued, 0);
+            queue.batchDropped = std::exchange(queue.dropped, 0);
+            queue.batchDone = 0;
             taken = queue.logged;
             queue.retryNow = queue.retryNow || std::exchange(queue.retryRollover, false);
         }
-        if (length > 0 || dropped > 0 || (stopping && AnyUnreported(queue))) {
-            WriteBatch(queue, queue.spare.get(), length, dropped, stopping);
+        if (queue.batchBytes > 0 || queue.batchDropped > 0 || (stopping && AnyUnreported(queue))) {
+            WriteBatch(queue, stopping);
         }
         {
             ExclusiveLock hold(queue.lock);
+            queue.batchBytes = 0;
             queue.finished = taken;
         }
         WakeAllConditionVariable(&queue.progress);
@@ -450,6 +504,26 @@ void RunWriter(TraceQueue& queue) {
             return;
         }
     }
+}
+
+// The writer's part, done by the thread ending the process once the writer is
+// gone: the rest of its batch, then what is queued behind it.
+void WriteWhatIsLeft(TraceQueue& queue, DWORD limitMs) {
+    FileMutexHold hold(queue.fileMutex.get(), limitMs);
+    if (!hold.Held()) {
+        return; // another process keeps the file: nothing can be written
+    }
+    Appender out(queue, true);
+    out.Open();
+    queue.retryNow = queue.retryNow || queue.retryRollover;
+    const size_t done = queue.batchDone.load(std::memory_order_relaxed);
+    if (queue.batchBytes > done) {
+        out.Lines(queue.spare.get() + done, queue.batchBytes - done);
+    }
+    queue.unreported[kQueueFull] += std::exchange(queue.batchDropped, 0);
+    out.Lines(queue.buffer.get(), std::exchange(queue.queued, 0));
+    queue.unreported[kQueueFull] += std::exchange(queue.dropped, 0);
+    out.Notices();
 }
 
 struct WriterStart {
@@ -505,6 +579,25 @@ std::shared_ptr<TraceQueue> StartWriter(std::wstring fullPath, std::string devic
 }
 
 } // namespace
+
+// At process exit every other thread is gone; on a FreeLibrary none of this
+// is needed, because each writer holds a reference on the module until it has
+// ended, so the module cannot unload while a writer holds lines.
+void WriteTraceLogsAtProcessExit() noexcept {
+    if (!TryAcquireSRWLockExclusive(&g_queuesLock)) {
+        return; // a thread ended while it linked a queue in or out
+    }
+    const DWORD start = GetTickCount();
+    for (TraceQueue* queue = g_queues; queue != nullptr; queue = queue->nextLive) {
+        if (!TryAcquireSRWLockExclusive(&queue->lock)) {
+            continue; // a thread ended in Log or in the writer's swap: this queue is torn
+        }
+        const DWORD spent = GetTickCount() - start;
+        WriteWhatIsLeft(*queue, spent < kTraceFlushLimitMs ? kTraceFlushLimitMs - spent : 0);
+        ReleaseSRWLockExclusive(&queue->lock);
+    }
+    ReleaseSRWLockExclusive(&g_queuesLock);
+}
 
 CTraceLog::CTraceLog() = default;
 

@@ -29,6 +29,13 @@
 //   FreeLibraryAndExitThread, so neither the log nor the library can go away
 //   under it. An abandoned writer stops waiting for the named mutex a few
 //   seconds later and drops what it could not write.
+// - WriteTraceLogsAtProcessExit runs in DllMain as the process ends, when
+//   every other thread, writers included, has been ended wherever it was. It
+//   takes every lock only by trying (a thread may have ended holding it: that
+//   log's lines are lost), waits for the named mutexes kTraceFlushLimitMs in
+//   all, and becomes each queue's writer: it appends the part of the batch the
+//   writer had taken but not finished, then what is queued. A writer ended
+//   between a write and its note of progress has that write appended twice.
 // - m_lock says which writer and device name Log uses: shared in Log and
 //   Flush, exclusive in Configure and the destructor while they swap them.
 #include "trace/TraceSettings.h"
@@ -62,6 +69,11 @@ private:
 std::wstring TraceMutexName(const std::wstring& file);
 
 struct TraceQueue;
+
+// For DllMain's DLL_PROCESS_DETACH when the process is ending (lpReserved not
+// null), never on a FreeLibrary: appends the lines every log of this module
+// still holds, without waiting for a writer. Allocates nothing.
+void WriteTraceLogsAtProcessExit() noexcept;
 
 class CTraceLog {
 public:

@@ -325,5 +325,16 @@ TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut
     }
 }
 
+TEST_F(TraceLog, LinesStillQueuedWhenTheProcessEndsAreWrittenAsItEnds) {
+    SwitchOn(2);
+    const std::wstring child = Quoted(DosPathOf(VTX_TRACEWRITER_EXE)) + L" " + Quoted(logFile) +
+                               L" 50 --exit " + Quoted(DosPathOf(VTX_SERVICE_DLL)) + L" " +
+                               Quoted(device.Name());
+    EXPECT_EQ(RunProgram(child, 60000).exitCode, 0u);
+    const std::vector<std::string> lines = LinesOf(logFile);
+    EXPECT_EQ(lines.size(), 51u);
+    ExpectInOrder(lines, {"OpenService(", "GetPropertyNumber(1000)", "GetPropertyNumber(1049)"});
+}
+
 } // namespace
 } // namespace vtx::test
