@@ -8,14 +8,20 @@
 #include "com/ModuleLock.h"
 #include "module/TypeLibRegistration.h"
 #include "module/VTXCashDrawerApp.h"
+#include "trace/TraceLog.h"
 #include "win32/ModulePath.h"
 
 using namespace vtx;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         return TheApp().InitInstance(instance);
+    }
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
+        // The process is ending and its trace writers are gone: the lines they
+        // had not written yet are the last ones before the end.
+        WriteTraceLogsAtProcessExit();
     }
     return TRUE;
 }

@@ -1,7 +1,8 @@
 // Formatting trace lines, queueing them, and the writer thread that appends
 // them and rolls the file over. Log and Flush run on any thread; Configure
 // and the destructor on the Control Object's; everything from "The writer"
-// down runs on the writer thread only (the protocol is in TraceLog.h).
+// down runs on the writer thread only, or on the thread ending the process
+// once the writer is gone (the protocol is in TraceLog.h).
 //
 // One writer per traced log rather than one per process: a log on a slow or
 // dead share then holds up its own device's lines only, stopping a writer
@@ -9,6 +10,7 @@
 // is off, which is the usual case.
 #include "trace/TraceLog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +36,11 @@ constexpr DWORD kAbandonedWaitMs = 5000;
 
 // Its address names this module to GetModuleHandleExW.
 const char kModuleAnchor = 0;
+
+// Why a line did not reach the file; each has its own count.
+enum LossReason { kQueueFull, kNoRollover, kNotWritten, kLossReasons };
+constexpr const char* kLossText[kLossReasons] = {"the trace queue was full", "the log could not roll over",
+                                                 "the log could not be opened or written"};
 
 class LastErrorKeeper {
 public:
@@ -121,11 +128,50 @@ int FormatHead(char* out, size_t size, const std::string& device) {
                          GetCurrentProcessId(), GetCurrentThreadId(), kArchitectureBits, device.c_str());
 }
 
+// A whole line into out (at most size bytes, the message cut to fit), ending
+// in CR LF; 0 when it cannot be formatted.
+size_t FormatLineV(char* out, size_t size, const std::string& device, const char* format, va_list args) {
+    int head = FormatHead(out, size, device);
+    if (head < 0 || static_cast<size_t>(head) >= size - 3) {
+        return 0;
+    }
+    int body = std::vsnprintf(out + head, size - static_cast<size_t>(head) - 2, format, args);
+    if (body < 0) {
+        return 0;
+    }
+    size_t length = static_cast<size_t>(head) + static_cast<size_t>(body);
+    if (length > size - 3) {
+        length = size - 3;
+    }
+    out[length++] = '\r';
+    out[length++] = '\n';
+    return length;
+}
+
+size_t FormatLine(char* out, size_t size, const std::string& device, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+size_t FormatLine(char* out, size_t size, const std::string& device, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const size_t length = FormatLineV(out, size, device, format, args);
+    va_end(args);
+    return length;
+}
+
 } // namespace
 
 std::wstring TraceMutexName(const std::wstring& file) {
     return MutexNameOfFullPath(FullPathOf(file));
 }
+
+namespace {
+
+// Every queue of this module that is alive, so that the end of the process
+// finds them. Each queue links itself in and out; the lock is held for that only.
+SRWLOCK g_queuesLock = SRWLOCK_INIT;
+TraceQueue* g_queues = nullptr;
+
+} // namespace
 
 // Shared by one log and its writer; whichever lets go last frees it.
 struct TraceQueue {
@@ -133,7 +179,23 @@ struct TraceQueue {
         : file(std::move(fullPath)), rolled(file + L".1"), device(std::move(deviceName)), maxBytes(cap),
           fileMutex(CreateMutexW(nullptr, FALSE, MutexNameOfFullPath(file).c_str())),
           wake(CreateAutoResetEvent()), stop(CreateManualResetEvent()), buffer(new char[kQueueBytes]),
-          spare(new char[kQueueBytes]) {}
+          spare(new char[kQueueBytes]) {
+        ExclusiveLock hold(g_queuesLock);
+        nextLive = g_queues;
+        if (nextLive != nullptr) {
+            nextLive->prevLive = this;
+        }
+        g_queues = this;
+    }
+    ~TraceQueue() {
+        ExclusiveLock hold(g_queuesLock);
+        (prevLive != nullptr ? prevLive->nextLive : g_queues) = nextLive;
+        if (nextLive != nullptr) {
+            nextLive->prevLive = prevLive;
+        }
+    }
+    TraceQueue(const TraceQueue&) = delete;
+    TraceQueue& operator=(const TraceQueue&) = delete;
 
     // Fixed before the writer starts.
     const std::wstring file;
@@ -145,22 +207,32 @@ struct TraceQueue {
     const UniqueHandle stop; // manual-reset: write what is queued, then end
     std::atomic<DWORD> stopAt{0};
 
+    // Guarded by g_queuesLock.
+    TraceQueue* prevLive = nullptr;
+    TraceQueue* nextLive = nullptr;
+
     // Guarded by lock.
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE progress = CONDITION_VARIABLE_INIT; // the writer finished a batch
     std::unique_ptr<char[]> buffer;
     size_t queued = 0;
-    uint64_t dropped = 0;  // lines that found the queue full, not yet reported
+    uint64_t dropped = 0;  // lines that found the queue full since the last swap
     uint64_t logged = 0;   // lines queued or dropped, ever
     uint64_t finished = 0; // of those, the lines the writer is done with
     bool retryRollover = false;
 
-    // The writer's alone (spare is swapped with buffer under lock).
+    // The writer's alone (spare is swapped with buffer under lock), and the
+    // process end's once the writer is gone.
     std::unique_ptr<char[]> spare;
+    // The batch in spare, set with the swap: bytes, the lines that found the
+    // queue full behind it (until counted), and how far it is written or counted.
+    size_t batchBytes = 0;
+    uint64_t batchDropped = 0;
+    std::atomic<size_t> batchDone{0};
     bool retryNow = false;
     bool rolloverFailed = false;
     DWORD rolloverFailedAt = 0;
-    uint64_t droppedAtCap = 0; // lines dropped since, not yet reported
+    uint64_t unreported[kLossReasons] = {}; // lines left out, not yet counted in the file
 };
 
 namespace {
@@ -185,22 +257,23 @@ void Push(TraceQueue& queue, const char* line, size_t length) {
 
 // ---- The writer ----
 
-// "<count> lines dropped: <why>" as a line of the writer's own.
-size_t FormatDropped(char (&out)[256], const TraceQueue& queue, uint64_t count, const char* why) {
-    int head = FormatHead(out, sizeof(out), queue.device);
-    if (head < 0 || static_cast<size_t>(head) >= sizeof(out)) {
-        return 0;
+// One line per reason with lines left out and not yet counted in the file,
+// "<count> lines dropped: <why>"; 0 bytes when there are none.
+using NoticeText = char[kLossReasons * kLineBytes];
+size_t FormatNotices(NoticeText& out, const TraceQueue& queue) {
+    size_t length = 0;
+    for (int why = 0; why < kLossReasons; ++why) {
+        if (queue.unreported[why] > 0) {
+            length += FormatLine(out + length, kLineBytes, queue.device, "%llu lines dropped: %s",
+                                 static_cast<unsigned long long>(queue.unreported[why]), kLossText[why]);
+        }
     }
-    int body = std::snprintf(out + head, sizeof(out) - static_cast<size_t>(head),
-                             "%llu lines dropped: %s\r\n", static_cast<unsigned long long>(count), why);
-    if (body < 0 || static_cast<size_t>(head + body) >= sizeof(out)) {
-        return 0;
-    }
-    return static_cast<size_t>(head + body);
+    return length;
 }
 
 // Holds the log's named mutex for a scope. Until a stop is asked for it waits
 // as long as it takes; after, only until the abandoned writer's time is up.
+// A mutex whose holder ended without letting go is had all the same.
 class FileMutexHold {
 public:
     explicit FileMutexHold(const TraceQueue& queue) : m_mutex(queue.fileMutex.get()) {
@@ -210,6 +283,10 @@ public:
             DWORD spent = GetTickCount() - queue.stopAt.load();
             waited = WaitForSingleObject(m_mutex, spent < kAbandonedWaitMs ? kAbandonedWaitMs - spent : 0);
         }
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
+    }
+    FileMutexHold(HANDLE mutex, DWORD limitMs) : m_mutex(mutex) {
+        const DWORD waited = WaitForSingleObject(m_mutex, limitMs);
         m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
     }
     ~FileMutexHold() {
@@ -228,10 +305,13 @@ private:
 
 // Appends whole lines to the file, the named mutex held, rolling it over at
 // the cap. Lines accepted but not yet written are [m_pending, +m_pendingBytes):
-// consecutive lines go out in one write.
+// consecutive lines go out in one write. Every line is written or counted in
+// the queue's unreported counts, which go into the file before the next line
+// written or when Notices finds room.
 class Appender {
 public:
-    explicit Appender(TraceQueue& queue) : m_queue(queue) {}
+    // last: the log's last lines, whose counts may pass the limit.
+    Appender(TraceQueue& queue, bool last) : m_queue(queue), m_last(last) {}
 
     bool Open() {
         const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -246,11 +326,13 @@ public:
         return true;
     }
 
-    // Lines, each ending in LF, from one buffer.
-    void Lines(const char* data, size_t length) {
-        m_pending = data;
+    // Lines, each ending in LF, from one buffer; how far they are done goes to *done.
+    void Lines(const char* data, size_t length, std::atomic<size_t>* done = nullptr) {
+        m_start = m_pending = data;
         m_pendingBytes = 0;
-        for (size_t at = 0; at < length && m_file;) {
+        m_pendingLines = 0;
+        m_done = done;
+        for (size_t at = 0; at < length;) {
             const void* lf = std::memchr(data + at, '\n', length - at);
             size_t end =
                 lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - data) + 1 : length;
@@ -260,32 +342,92 @@ public:
         Write();
     }
 
-private:
-    // The next line, the one right after those pending.
-    void Line(size_t length) {
-        if (m_size + m_pendingBytes + length > m_queue.maxBytes && m_size + m_pendingBytes > 0) {
+    // The counts of lines left out, when there is room for them.
+    void Notices() {
+        NoticeText notice;
+        const size_t length = FormatNotices(notice, m_queue);
+        if (length > 0 && Room(length, m_last)) {
             Write();
-            if (!RollOver() && m_file && m_size + length > kFailedRolloverGrowth * m_queue.maxBytes) {
-                ++m_queue.droppedAtCap;
-                m_pending += length;
-                return;
-            }
+            WriteNotices(notice, length);
+        }
+    }
+
+private:
+    // The next line, the one right after those pending; the counts before it.
+    void Line(size_t length) {
+        NoticeText notice;
+        const size_t noticeBytes = m_file ? FormatNotices(notice, m_queue) : 0;
+        if (!Room(noticeBytes + length, false)) {
+            Leave(length);
+            return;
+        }
+        if (noticeBytes > 0) {
+            Write();
+            WriteNotices(notice, noticeBytes);
         }
         m_pendingBytes += length;
+        ++m_pendingLines;
+    }
+
+    // Whether length more bytes may go into the file now; rolls it over at the
+    // cap. After a failed rollover lines stop at the limit, the last counts not.
+    bool Room(size_t length, bool pastLimit) {
+        if (!m_file) {
+            return false;
+        }
+        if (m_size + m_pendingBytes + length <= m_queue.maxBytes || m_size + m_pendingBytes == 0) {
+            return true;
+        }
+        Write();
+        if (RollOver()) {
+            return true;
+        }
+        return m_file && (pastLimit || m_size + length <= kFailedRolloverGrowth * m_queue.maxBytes);
+    }
+
+    // Skips the next line, counted.
+    void Leave(size_t length) {
+        Write();
+        ++m_queue.unreported[m_file ? kNoRollover : kNotWritten];
+        m_pending += length;
+        Progress();
     }
 
     void Write() {
-        if (m_pendingBytes > 0 && m_file) {
+        if (m_pendingBytes > 0) {
             DWORD written = 0;
-            WriteFile(m_file.get(), m_pending, static_cast<DWORD>(m_pendingBytes), &written, nullptr);
+            if (!m_file ||
+                !WriteFile(m_file.get(), m_pending, static_cast<DWORD>(m_pendingBytes), &written, nullptr) ||
+                written != m_pendingBytes) {
+                m_queue.unreported[kNotWritten] += m_pendingLines;
+            }
             m_size += written;
         }
         m_pending += m_pendingBytes;
         m_pendingBytes = 0;
+        m_pendingLines = 0;
+        Progress();
+    }
+
+    void WriteNotices(const char* notice, size_t length) {
+        DWORD written = 0;
+        const bool whole = WriteFile(m_file.get(), notice, static_cast<DWORD>(length), &written, nullptr) &&
+                           written == length;
+        m_size += written;
+        if (whole) {
+            std::fill(std::begin(m_queue.unreported), std::end(m_queue.unreported), 0);
+        }
+    }
+
+    void Progress() {
+        if (m_done != nullptr) {
+            m_done->store(static_cast<size_t>(m_pending - m_start), std::memory_order_relaxed);
+        }
     }
 
     // True when the file now starts afresh. Tried again only after a pause or
-    // a Configure, so a locked "<file>.1" costs a rename per few seconds, not per line.
+    // a Configure, so a locked "<file>.1" costs a rename per few seconds, not
+    // per line. A failed reopen leaves no file: the lines after it are counted.
     bool RollOver() {
         const DWORD now = GetTickCount();
         if (m_queue.rolloverFailed && !m_queue.retryNow &&
@@ -298,42 +440,36 @@ private:
             MoveFileExW(m_queue.file.c_str(), m_queue.rolled.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         m_queue.rolloverFailed = !moved;
         m_queue.rolloverFailedAt = now;
-        if (!Open()) {
-            return false;
-        }
-        if (moved && m_queue.droppedAtCap > 0) {
-            char notice[256];
-            size_t length =
-                FormatDropped(notice, m_queue, m_queue.droppedAtCap, "the log could not roll over");
-            DWORD written = 0;
-            WriteFile(m_file.get(), notice, static_cast<DWORD>(length), &written, nullptr);
-            m_size += written;
-            m_queue.droppedAtCap = 0;
-        }
-        return moved;
+        return Open() && moved;
     }
 
     TraceQueue& m_queue;
+    const bool m_last;
     UniqueFileHandle m_file;
     uint64_t m_size = 0;
+    const char* m_start = nullptr;
     const char* m_pending = nullptr;
     size_t m_pendingBytes = 0;
+    uint64_t m_pendingLines = 0;
+    std::atomic<size_t>* m_done = nullptr;
 };
 
-void WriteBatch(TraceQueue& queue, const char* lines, size_t length, uint64_t dropped) {
+bool AnyUnreported(const TraceQueue& queue) {
+    return std::any_of(std::begin(queue.unreported), std::end(queue.unreported),
+                       [](uint64_t count) { return count > 0; });
+}
+
+// The batch in spare, then the count of lines that found the queue full behind
+// it. Without the file's mutex (stopped, and it never came) every line is counted.
+void WriteBatch(TraceQueue& queue, bool last) {
     FileMutexHold hold(queue);
-    if (!hold.Held()) {
-        return; // stopped, and the file's mutex never came: the lines are lost
+    Appender out(queue, last);
+    if (hold.Held()) {
+        out.Open();
     }
-    Appender out(queue);
-    if (!out.Open()) {
-        return; // an unwritable file loses its lines, as it always did
-    }
-    out.Lines(lines, length);
-    if (dropped > 0) {
-        char notice[256];
-        out.Lines(notice, FormatDropped(notice, queue, dropped, "the trace queue was full"));
-    }
+    out.Lines(queue.spare.get(), queue.batchBytes, &queue.batchDone);
+    queue.unreported[kQueueFull] += std::exchange(queue.batchDropped, 0);
+    out.Notices();
 }
 
 void RunWriter(TraceQueue& queue) {
@@ -343,22 +479,24 @@ void RunWriter(TraceQueue& queue) {
         WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         // Once the stop is asked for, nothing more is queued: what is there is the last.
         const bool stopping = WaitForSingleObject(queue.stop.get(), 0) == WAIT_OBJECT_0;
-        size_t length = 0;
-        uint64_t dropped = 0;
         uint64_t taken = 0;
         {
+            // The batch is taken and described in one step, so the process end
+            // finds it either still queued or in spare.
             ExclusiveLock hold(queue.lock);
             std::swap(queue.buffer, queue.spare);
-            length = std::exchange(queue.queued, 0);
-            dropped = std::exchange(queue.dropped, 0);
+            queue.batchBytes = std::exchange(queue.queued, 0);
+            queue.batchDropped = std::exchange(queue.dropped, 0);
+            queue.batchDone = 0;
             taken = queue.logged;
             queue.retryNow = queue.retryNow || std::exchange(queue.retryRollover, false);
         }
-        if (length > 0 || dropped > 0) {
-            WriteBatch(queue, queue.spare.get(), length, dropped);
+        if (queue.batchBytes > 0 || queue.batchDropped > 0 || (stopping && AnyUnreported(queue))) {
+            WriteBatch(queue, stopping);
         }
         {
             ExclusiveLock hold(queue.lock);
+            queue.batchBytes = 0;
             queue.finished = taken;
         }
         WakeAllConditionVariable(&queue.progress);
@@ -366,6 +504,26 @@ void RunWriter(TraceQueue& queue) {
             return;
         }
     }
+}
+
+// The writer's part, done by the thread ending the process once the writer is
+// gone: the rest of its batch, then what is queued behind it.
+void WriteWhatIsLeft(TraceQueue& queue, DWORD limitMs) {
+    FileMutexHold hold(queue.fileMutex.get(), limitMs);
+    if (!hold.Held()) {
+        return; // another process keeps the file: nothing can be written
+    }
+    Appender out(queue, true);
+    out.Open();
+    queue.retryNow = queue.retryNow || queue.retryRollover;
+    const size_t done = queue.batchDone.load(std::memory_order_relaxed);
+    if (queue.batchBytes > done) {
+        out.Lines(queue.spare.get() + done, queue.batchBytes - done);
+    }
+    queue.unreported[kQueueFull] += std::exchange(queue.batchDropped, 0);
+    out.Lines(queue.buffer.get(), std::exchange(queue.queued, 0));
+    queue.unreported[kQueueFull] += std::exchange(queue.dropped, 0);
+    out.Notices();
 }
 
 struct WriterStart {
@@ -421,6 +579,25 @@ std::shared_ptr<TraceQueue> StartWriter(std::wstring fullPath, std::string devic
 }
 
 } // namespace
+
+// At process exit every other thread is gone; on a FreeLibrary none of this
+// is needed, because each writer holds a reference on the module until it has
+// ended, so the module cannot unload while a writer holds lines.
+void WriteTraceLogsAtProcessExit() noexcept {
+    if (!TryAcquireSRWLockExclusive(&g_queuesLock)) {
+        return; // a thread ended while it linked a queue in or out
+    }
+    const DWORD start = GetTickCount();
+    for (TraceQueue* queue = g_queues; queue != nullptr; queue = queue->nextLive) {
+        if (!TryAcquireSRWLockExclusive(&queue->lock)) {
+            continue; // a thread ended in Log or in the writer's swap: this queue is torn
+        }
+        const DWORD spent = GetTickCount() - start;
+        WriteWhatIsLeft(*queue, spent < kTraceFlushLimitMs ? kTraceFlushLimitMs - spent : 0);
+        ReleaseSRWLockExclusive(&queue->lock);
+    }
+    ReleaseSRWLockExclusive(&g_queuesLock);
+}
 
 CTraceLog::CTraceLog() = default;
 
@@ -492,24 +669,13 @@ void CTraceLog::Log(int level, const char* format, ...) {
     if (!m_queue) {
         return;
     }
-    int head = FormatHead(line, sizeof(line), m_device);
-    if (head < 0 || static_cast<size_t>(head) >= sizeof(line) - 3) {
-        return;
-    }
     va_list args;
     va_start(args, format);
-    int body = std::vsnprintf(line + head, sizeof(line) - static_cast<size_t>(head) - 2, format, args);
+    const size_t length = FormatLineV(line, sizeof(line), m_device, format, args);
     va_end(args);
-    if (body < 0) {
-        return;
+    if (length > 0) {
+        Push(*m_queue, line, length);
     }
-    size_t length = static_cast<size_t>(head) + static_cast<size_t>(body);
-    if (length > sizeof(line) - 3) {
-        length = sizeof(line) - 3;
-    }
-    line[length++] = '\r';
-    line[length++] = '\n';
-    Push(*m_queue, line, length);
 }
 
 bool CTraceLog::Flush(DWORD limitMs) {

@@ -13,8 +13,13 @@
 //   that finds the queue full is dropped and counted.
 // - The writer thread, one per log with tracing on, is the only thread that
 //   takes the named mutex or touches the file (the folder, appends, rollover).
-//   It swaps the queue's buffer out under the queue lock and writes outside it;
-//   once it has caught up it writes the count of dropped lines as a line.
+//   It swaps the queue's buffer out under the queue lock and writes outside it.
+//   Every line that does not reach the file is counted, by why (queue full,
+//   rollover failed at twice the cap, file not opened or not written); the
+//   counts go into the file as lines ("N lines dropped: why") at the next
+//   moment there is room for a line: when the writer has caught up, or before
+//   the next line it writes. A log's last counts are written even past twice
+//   the cap, so a file ends saying what it misses.
 // - Configure and the destructor run on the Control Object's thread. They
 //   start the writer (Configure with tracing on) and stop it: a stop asks it to
 //   write what is queued and end, and waits at most kTraceFlushLimitMs. A
@@ -24,6 +29,13 @@
 //   FreeLibraryAndExitThread, so neither the log nor the library can go away
 //   under it. An abandoned writer stops waiting for the named mutex a few
 //   seconds later and drops what it could not write.
+// - WriteTraceLogsAtProcessExit runs in DllMain as the process ends, when
+//   every other thread, writers included, has been ended wherever it was. It
+//   takes every lock only by trying (a thread may have ended holding it: that
+//   log's lines are lost), waits for the named mutexes kTraceFlushLimitMs in
+//   all, and becomes each queue's writer: it appends the part of the batch the
+//   writer had taken but not finished, then what is queued. A writer ended
+//   between a write and its note of progress has that write appended twice.
 // - m_lock says which writer and device name Log uses: shared in Log and
 //   Flush, exclusive in Configure and the destructor while they swap them.
 #include "trace/TraceSettings.h"
@@ -57,6 +69,11 @@ private:
 std::wstring TraceMutexName(const std::wstring& file);
 
 struct TraceQueue;
+
+// For DllMain's DLL_PROCESS_DETACH when the process is ending (lpReserved not
+// null), never on a FreeLibrary: appends the lines every log of this module
+// still holds, without waiting for a writer. Allocates nothing.
+void WriteTraceLogsAtProcessExit() noexcept;
 
 class CTraceLog {
 public:

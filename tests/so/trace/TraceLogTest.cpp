@@ -13,11 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace vtx::test {
@@ -279,26 +281,59 @@ TEST_F(TraceLog, LogNeitherWaitsForTheFileNorChangesTheLastError) {
     ExpectInOrder(LinesOf(logFile), {"held 0", "held 5", "held 1234"});
 }
 
-TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut) {
-    CTraceLog log;
-    Configure(log, 4096);
-    // Open without FILE_SHARE_DELETE: "<file>.1" cannot be replaced.
-    UniqueFileHandle rolled(CreateFileW((logFile + L".1").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(rolled);
-    const std::string padding(100, '.');
-    for (int i = 0; i < 200; ++i) {
-        log.Log(kTraceFailures, "line %d %s", i, padding.c_str());
+// The lines "line N" in the file, and those its counts for why say were left out.
+uint64_t Accounted(const std::wstring& file, const std::string& why) {
+    uint64_t count = 0;
+    for (const std::string& l : LinesOf(file)) {
+        const size_t at = l.find(" lines dropped: " + why);
+        count += at != std::string::npos ? std::stoull(l.substr(l.rfind(' ', at - 1) + 1))
+                                         : l.find(" line ") != std::string::npos;
     }
-    ASSERT_TRUE(log.Flush(20000));
-    const size_t size = ReadFile(logFile)->size();
-    EXPECT_GT(size, 4096u + 3000u);
-    EXPECT_LE(size, 2u * 4096u);
-    rolled.reset();
-    Configure(log, 4096); // tries the rollover again at once
-    log.Log(kTraceFailures, "after");
-    ASSERT_TRUE(log.Flush(20000));
-    ExpectInOrder(LinesOf(logFile), {"lines dropped: the log could not roll over", "after"});
+    return count;
+}
+
+TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut) {
+    UniqueFileHandle held;
+    // The file held so (no FILE_SHARE_DELETE on "<file>.1": it cannot be replaced), and how
+    // it takes lines again (a Configure tries the rollover at once): each line is written or counted.
+    const std::tuple<std::wstring, DWORD, std::string, std::function<void(CTraceLog&)>> cases[] = {
+        {logFile + L".1", FILE_SHARE_READ, "the log could not roll over",
+         [&](CTraceLog& log) { held.reset(), Configure(log, 4096); }},
+        {logFile + L".1", FILE_SHARE_READ, "the log could not roll over",
+         [&](CTraceLog&) { DeleteFileW(logFile.c_str()); }},
+        {logFile, 0, "the log could not be opened or written", [&](CTraceLog&) { held.reset(); }}};
+    const std::string padding(100, '.');
+    for (const auto& [file, share, why, release] : cases) {
+        CTraceLog log;
+        Configure(log, 4096);
+        held.reset(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(held);
+        for (int i = 0; i < 200; ++i) {
+            log.Log(kTraceFailures, "line %d %s", i, padding.c_str());
+        }
+        ASSERT_TRUE(log.Flush(20000));
+        const size_t size = ReadFile(logFile).value_or("").size();
+        EXPECT_TRUE(share == 0 || size > 4096u + 3000u) << size;
+        EXPECT_LE(size, 2u * 4096u);
+        const uint64_t before = Accounted(logFile, why);
+        release(log);
+        log.Log(kTraceFailures, "after");
+        ASSERT_TRUE(log.Flush(20000));
+        EXPECT_EQ(before + Accounted(logFile, why), 200u) << why;
+        EXPECT_NE(LinesOf(logFile).back().find(" after"), std::string::npos) << why;
+        DeleteFileW(logFile.c_str());
+    }
+}
+
+TEST_F(TraceLog, LinesStillQueuedWhenTheProcessEndsAreWrittenAsItEnds) {
+    SwitchOn(2);
+    const std::wstring child = Quoted(DosPathOf(VTX_TRACEWRITER_EXE)) + L" " + Quoted(logFile) +
+                               L" 50 --exit " + Quoted(DosPathOf(VTX_SERVICE_DLL)) + L" " +
+                               Quoted(device.Name());
+    EXPECT_EQ(RunProgram(child, 60000).exitCode, 0u);
+    const std::vector<std::string> lines = LinesOf(logFile);
+    EXPECT_EQ(lines.size(), 51u);
+    ExpectInOrder(lines, {"OpenService(", "GetPropertyNumber(1000)", "GetPropertyNumber(1049)"});
 }
 
 } // namespace
