@@ -134,11 +134,14 @@ bool CDrawerLink::QueryDrawerState(bool lastKnown, bool* answered) {
     }
     MutexLock lock(m_hPortMutex.get());
     const uint64_t exchange = ++m_nExchanges;
-    // A byte that came after an earlier exchange gave up is no answer to this one.
+    // A byte that came after an earlier exchange gave up is no answer to this
+    // one: a port whose input cannot be emptied is asked nothing.
+    bool emptied = true;
     if (m_serialPort.IsOpen() && !m_serialPort.PurgeInput()) {
-        m_trace.Log(kTraceWire, "receive buffer not emptied: error %lu", GetLastError());
+        m_trace.Log(kTraceFailures, "receive buffer not emptied: error %lu", GetLastError());
+        emptied = false;
     }
-    if (SendStatusRequestLocked()) {
+    if (emptied && SendStatusRequestLocked()) {
         Sleep(kReplyPauseMs);
         for (int i = 0; i < kReplyReads; ++i) {
             const int reply = ReadStatusReplyLocked();

@@ -69,8 +69,6 @@ public:
 
     bool IsOpen() const { return m_bOpen.load(); }
     bool ReopenPending() const { return m_bReopenPort.load(); }
-    // The longest one exchange can hold the port mutex.
-    DWORD ExchangeBoundMs() const { return m_serialPort.ExchangeBoundMs(); }
 
 private:
     bool OpenLocked(const std::wstring& portName, unsigned long baudRate);

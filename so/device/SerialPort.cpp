@@ -15,6 +15,9 @@ constexpr DWORD kClosePauseMs = 100;
 // hold the write, and with it the port mutex, for ever.
 constexpr DWORD kDefaultWriteTimeoutMs = 1000;
 constexpr uint64_t kCommandBytes = 4;
+// Emptying the input by reading: about 20 ms a read at the read time-outs.
+constexpr int kDrainReads = 4;
+constexpr DWORD kDrainReadSize = 8;
 } // namespace
 
 CSerialPort::~CSerialPort() {
@@ -103,7 +106,22 @@ bool CSerialPort::OpenConfigured(long portNumber, unsigned long baudRate) {
 }
 
 bool CSerialPort::PurgeInput() {
-    return IsOpen() && PortApi().Purge(m_hPort.get(), PURGE_RXCLEAR) != FALSE;
+    if (!IsOpen()) {
+        return false;
+    }
+    if (PortApi().Purge(m_hPort.get(), PURGE_RXCLEAR)) {
+        return true;
+    }
+    // A few short reads (each bounded by the read time-outs) empty what a
+    // drawer can have sent; a line that keeps sending is no drawer's answer.
+    uint8_t scrap[kDrainReadSize];
+    for (int i = 0; i < kDrainReads; ++i) {
+        const long got = Read(scrap, sizeof(scrap));
+        if (got <= 0) {
+            return got == 0;
+        }
+    }
+    return false;
 }
 
 void CSerialPort::TakeFrom(CSerialPort& other) {

@@ -29,7 +29,9 @@ public:
     bool SetTimeouts();
     // Open and SetTimeouts, or a closed port: a port is never used half set up.
     bool OpenConfigured(long portNumber, unsigned long baudRate);
-    // Empties the receive buffer, so whatever arrived before a request cannot be taken for its answer.
+    // Empties the receive buffer, so whatever arrived before a request cannot be
+    // taken for its answer. A driver that refuses to purge has its input read
+    // empty instead; false when neither worked.
     bool PurgeInput();
     // Takes over another port's handle and write limit; this one must be closed.
     void TakeFrom(CSerialPort& other);
@@ -51,13 +53,15 @@ public:
 
     // The longest a 4-byte write may take, whatever the port's last user left in the driver.
     static constexpr DWORD kMaxWriteLimitMs = 5000;
+    // An exchange beside its write: emptying the input, one pause before the reply,
+    // five reads of a few ms each with their pauses, the closing pause; rounded up.
+    static constexpr DWORD kExchangeRestMs = 600;
+    // The longest any exchange can take on any port, whatever its time-outs.
+    static constexpr DWORD kMaxExchangeBoundMs = kMaxWriteLimitMs + kExchangeRestMs;
 
 private:
     // Closes at once: for a handle nothing was written to.
     void Discard();
-    // One pause before the reply, five reads of a few ms each with their pauses, the closing pause; rounded
-    // up.
-    static constexpr DWORD kExchangeRestMs = 500;
     UniqueFileHandle m_hPort;
     std::atomic<DWORD> m_nWriteLimitMs{1000};
 };

@@ -41,9 +41,11 @@ bool CStatusMonitor::Start(const Settings& settings) {
 
 void CStatusMonitor::Stop() {
     // Every step the monitor takes under a lock is one exchange, bounded by the
-    // port's write limit; its reopen waits for the port outside any lock and
-    // ends on the request. So a monitor is never ended by force for its drawer.
-    StopWorker(m_thread, kStopLimitMs + m_link.ExchangeBoundMs(), "status monitor", m_trace);
+    // port's capped write limit; its reopen waits for the port outside any lock
+    // and ends on the request. The bound of any port, not of the port held now:
+    // a reopen may hand the monitor another port's time-outs after this point.
+    // So a monitor is never ended by force for its drawer.
+    StopWorker(m_thread, kStopLimitMs + CSerialPort::kMaxExchangeBoundMs, "status monitor", m_trace);
 }
 
 void CStatusMonitor::RestartPowerReporting() {

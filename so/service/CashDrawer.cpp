@@ -146,7 +146,8 @@ long CCashDrawer::Claim(long timeout) {
         while (!attempt()) {
             PumpMessages();
             Sleep(kClaimRetryPauseMs);
-            if (m_bAbortClaim) {
+            // Close, or an enable that took the port, may have run inside the pump.
+            if (m_bAbortClaim || m_properties.IsEnabled()) {
                 return StoreResult(OPOS_E_FAILURE);
             }
         }

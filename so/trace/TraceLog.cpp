@@ -10,6 +10,8 @@
 // is off, which is the usual case.
 #include "trace/TraceLog.h"
 
+#include "win32/SrwLock.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -51,28 +53,6 @@ public:
 
 private:
     DWORD m_error;
-};
-
-class SharedLock {
-public:
-    explicit SharedLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockShared(&m_lock); }
-    ~SharedLock() { ReleaseSRWLockShared(&m_lock); }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
-
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&m_lock); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
 };
 
 std::wstring FullPathOf(const std::wstring& file) {
@@ -180,7 +160,7 @@ struct TraceQueue {
           fileMutex(CreateMutexW(nullptr, FALSE, MutexNameOfFullPath(file).c_str())),
           wake(CreateAutoResetEvent()), stop(CreateManualResetEvent()), buffer(new char[kQueueBytes]),
           spare(new char[kQueueBytes]) {
-        ExclusiveLock hold(g_queuesLock);
+        SrwExclusive hold(g_queuesLock);
         nextLive = g_queues;
         if (nextLive != nullptr) {
             nextLive->prevLive = this;
@@ -188,7 +168,7 @@ struct TraceQueue {
         g_queues = this;
     }
     ~TraceQueue() {
-        ExclusiveLock hold(g_queuesLock);
+        SrwExclusive hold(g_queuesLock);
         (prevLive != nullptr ? prevLive->nextLive : g_queues) = nextLive;
         if (nextLive != nullptr) {
             nextLive->prevLive = prevLive;
@@ -240,7 +220,7 @@ namespace {
 void Push(TraceQueue& queue, const char* line, size_t length) {
     bool wasEmpty = false;
     {
-        ExclusiveLock hold(queue.lock);
+        SrwExclusive hold(queue.lock);
         ++queue.logged;
         if (queue.queued + length > kQueueBytes) {
             ++queue.dropped;
@@ -483,7 +463,7 @@ void RunWriter(TraceQueue& queue) {
         {
             // The batch is taken and described in one step, so the process end
             // finds it either still queued or in spare.
-            ExclusiveLock hold(queue.lock);
+            SrwExclusive hold(queue.lock);
             std::swap(queue.buffer, queue.spare);
             queue.batchBytes = std::exchange(queue.queued, 0);
             queue.batchDropped = std::exchange(queue.dropped, 0);
@@ -495,7 +475,7 @@ void RunWriter(TraceQueue& queue) {
             WriteBatch(queue, stopping);
         }
         {
-            ExclusiveLock hold(queue.lock);
+            SrwExclusive hold(queue.lock);
             queue.batchBytes = 0;
             queue.finished = taken;
         }
@@ -609,7 +589,7 @@ void CTraceLog::StopWriter() {
     m_level = kTraceOff;
     std::shared_ptr<TraceQueue> queue;
     {
-        ExclusiveLock hold(m_lock);
+        SrwExclusive hold(m_lock);
         queue = std::move(m_queue);
     }
     UniqueHandle writer = std::move(m_writer);
@@ -637,7 +617,7 @@ void CTraceLog::Configure(const TraceSettings& settings, const std::wstring& dev
     if (!file.empty() && m_queue && WaitForSingleObject(m_writer.get(), 0) == WAIT_TIMEOUT &&
         m_queue->file == file && m_queue->device == device && m_queue->maxBytes == settings.maxBytes) {
         {
-            ExclusiveLock hold(m_queue->lock);
+            SrwExclusive hold(m_queue->lock);
             m_queue->retryRollover = true;
         }
         m_level = settings.level;
@@ -652,7 +632,7 @@ void CTraceLog::Configure(const TraceSettings& settings, const std::wstring& dev
     if (!queue) {
         return;
     }
-    ExclusiveLock hold(m_lock);
+    SrwExclusive hold(m_lock);
     m_queue = std::move(queue);
     m_device = std::move(device);
     m_writer = std::move(writer);
@@ -665,7 +645,7 @@ void CTraceLog::Log(int level, const char* format, ...) {
     }
     LastErrorKeeper keep;
     char line[kLineBytes];
-    SharedLock hold(m_lock);
+    SrwShared hold(m_lock);
     if (!m_queue) {
         return;
     }
@@ -681,14 +661,14 @@ void CTraceLog::Log(int level, const char* format, ...) {
 bool CTraceLog::Flush(DWORD limitMs) {
     std::shared_ptr<TraceQueue> queue;
     {
-        SharedLock hold(m_lock);
+        SrwShared hold(m_lock);
         queue = m_queue;
     }
     if (!queue) {
         return true;
     }
     const DWORD start = GetTickCount();
-    ExclusiveLock hold(queue->lock);
+    SrwExclusive hold(queue->lock);
     const uint64_t target = queue->logged;
     while (queue->finished < target) {
         const DWORD spent = GetTickCount() - start;

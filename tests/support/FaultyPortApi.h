@@ -1,7 +1,7 @@
 #pragma once
 // The port's system calls for a test's lifetime: the real ones, except that a test can make the
-// next set-up call fail, an open stall, or a site's write time-outs be what the driver reports.
-// Any thread may call it (the monitor's opener among them); it waits for them all when it goes.
+// next set-up call fail, an open stall, a purge be refused, or a site's write time-outs be what the driver
+// reports. Any thread may call it (the monitor's opener among them); it waits for them all when it goes.
 #include "device/PortApi.h"
 
 #include <atomic>
@@ -49,9 +49,19 @@ public:
         return Failing(Fail::SetTimeouts) ? FALSE : SystemPortApi::SetTimeouts(port, timeouts);
     }
 
+    BOOL Purge(HANDLE port, DWORD flags) override {
+        if (m_refusePurge.load()) {
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return FALSE;
+        }
+        return SystemPortApi::Purge(port, flags);
+    }
+
     // The next call of that kind fails with ERROR_GEN_FAILURE, once.
     std::atomic<Fail> m_failOnce{Fail::None};
     std::atomic<DWORD> m_openDelayMs{0};
+    // A driver that cannot purge: the input must be read empty instead.
+    std::atomic<bool> m_refusePurge{false};
     std::atomic<int> m_opens{0};
     std::atomic<int> m_inOpen{0};
     // The write time-outs the port's last user left in the driver, when set.
