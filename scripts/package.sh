@@ -32,72 +32,103 @@ stage() { # arch (x86_64|i686), stage folder
     done
 }
 
-# What wixl cannot author, set on the built package: the "Port" values are
-# written only when given, "AutoReconnect" only when 1, our Control Object's
-# class only in a view without another one and its ProgID only where no other
-# vendor's class holds it (installer/VTXCashDrawer.wxs); each device key is
-# removed whole at uninstall (registry name "-"), values the utility added
-# included; a rebuilt package of the same version replaces the installed one
-# (version maximum inclusive) instead of installing beside it; and an older
-# product goes before anything of this one is installed. Removed after (WiX's
-# default), it would take the upgrade code's registration with it under Wine,
-# so that a later downgrade went unnoticed.
+# What wixl cannot author, set on the built package: our Control Object's
+# class only in a view without another one (installer/VTXCashDrawer.wxs);
+# each device key is removed whole at uninstall (registry name "-"), values
+# the utility added included; a rebuilt package of the same version replaces
+# the installed one (version maximum inclusive) instead of installing beside
+# it; and an older product goes before anything of this one is installed.
+# Removed after (WiX's default), it would take the upgrade code's
+# registration with it under Wine, so that a later downgrade went unnoticed.
 finish_package() { # msi, arch, version
-    local msi=$1 views=(32) view device component condition upgrade_code
+    local msi=$1 views=(32) view device upgrade_code
     [ "$2" = x86 ] || views=(32 64)
     upgrade_code=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')
     msibuild "$msi" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
     msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
         VALUES ('$upgrade_code', '$3', 513, 'WIX_UPGRADE_DETECTED')"
     for view in "${views[@]}"; do
-        for component in UsbPort:USBPORT SerialPort:SERIALPORT 'AutoReconnect:AUTORECONNECT = "1"' \
-                         "ControlObject:NOT FOREIGNCO$view"; do
-            condition=${component#*:} component=${component%%:*}$view
-            msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = '$condition' WHERE \`Component\` = '$component'"
-        done
+        msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'NOT FOREIGNCO$view' WHERE \`Component\` = 'ControlObject$view'"
         for device in VX-CDUSB VX-CD; do
             msibuild "$msi" -q "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`)
                 VALUES ('Remove$device$view', 2, '$class_key\\$device', '-', 'Devices$view')"
         done
     done
-    msibuild "$msi" -q "UPDATE \`Component\` SET \`Condition\` = 'NOT CONAMETAKEN' WHERE \`Component\` = 'CoProgId'"
-    carry_device_keys "$msi" "$2" "${views[@]}"
+    script_actions "$msi" "$2" "${views[@]}"
     check_search_order "$msi"
 }
 
-# The older product's removal takes the device keys whole, and packages in
-# the field do so too, so the installation carries them over itself: each
-# view's keys are copied aside by reg.exe before the older product goes and
-# copied back before this package writes its own values (so that a value
-# given on the command line wins), then the copy is deleted. The steps run in
-# the installation script as the system (deferred, no impersonation): the
-# script so far is run (InstallExecute) before the removal and again before
-# the registry is written. A step that fails is passed over (a key that
-# does not exist, reg.exe refusing): the installation goes on without it.
-carry_device_keys() { # msi, arch, views...
+# reg.exe run in the installation script as the system: 34 (an executable
+# in a folder) + 1024 (in the script) + 2048 (no impersonation) = 3106 fails
+# the installation when reg.exe fails; 3170 (+64) passes over a failure.
+# The x86 package's reg.exe is the 32-bit one wherever it runs and takes no
+# view; the x64 package's is the 64-bit one.
+reg_action() { # msi, action, type, sequence, condition, view, reg.exe arguments
+    local reg='"[System64Folder]reg.exe"' flag=" /reg:$6"
+    [ "$arch" = x86 ] && reg='"[SystemFolder]reg.exe"' flag=
+    msibuild "$1" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
+        VALUES ('$2', $3, 'TARGETDIR', '$reg $7$flag')"
+    msibuild "$1" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
+        VALUES ('$2', '$5', $4)"
+}
+
+# The installation script's reg.exe steps.
+# - An upgrade carries the device keys over: the older product's removal
+#   takes them whole, and packages in the field do so too. Each view's keys
+#   are copied aside before the older product goes and copied back before
+#   this package writes its own values (so that a value given on the command
+#   line wins), then the copy is deleted. The script so far is run
+#   (InstallExecute) before the removal and again before the registry is
+#   written. A step that fails is passed over (a key that does not exist,
+#   reg.exe refusing): the installation goes on without it.
+# - USBPORT, SERIALPORT and AUTORECONNECT (0 or 1) are written whenever they
+#   are given, in every view: at installation, after an upgrade's carried
+#   values, at a repair or a second installation of the same package. They
+#   are no rows of the Registry table, which a repair would write again with
+#   the first installation's values (or none: a command line is not kept),
+#   over what the site set since.
+# - Our Control Object's ProgID (one key for both views) is written only
+#   where no other vendor's class holds it (CONAMETAKEN, searched at the
+#   start of every run) and removed only while it names our class: another
+#   vendor's installer may take it over after ours, and Registry rows would
+#   be removed by name at uninstall and rewritten by a repair. Packages in
+#   the field (2.1.0) wrote it with Registry rows, so their removal in an
+#   upgrade deletes another vendor's values: an upgrade carries a ProgID it
+#   does not write over too.
+script_actions() { # msi, arch, views...
     local msi=$1 arch=$2 view device flag aside=1501 back=4980 drop=5001; shift 2
-    local reg='"[SystemFolder]reg.exe"' backup='HKLM\SOFTWARE\VTXCashDrawer upgrade'
-    step() { # action, sequence, reg.exe arguments
-        # 3170: an executable in a folder (34), return code ignored (64), in
-        # the script (1024), as the system (2048).
-        msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
-            VALUES ('$1', 3170, 'TARGETDIR', '$reg $3')"
-        msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
-            VALUES ('$1', 'WIX_UPGRADE_DETECTED AND NOT Installed', $2)"
-    }
+    local native=${*: -1} upgrade='WIX_UPGRADE_DETECTED AND NOT Installed' given='AND NOT REMOVE~="ALL"'
+    local backup='HKLM\SOFTWARE\VTXCashDrawer upgrade' progid='HKLM\SOFTWARE\Classes\OPOS.CashDrawer'
     for view in "$@"; do
-        # The x86 package's reg.exe is the 32-bit one wherever it runs.
-        flag=" /reg:$view"
-        [ "$arch" = x86 ] && flag=
-        step "ClearCopy$view" $((aside++)) "delete \"$backup\" /f$flag"
+        reg_action "$msi" "ClearCopy$view" 3170 $((aside++)) "$upgrade" "$view" "delete \"$backup\" /f"
         for device in Usb:VX-CDUSB Serial:VX-CD; do
-            step "CopyAside${device%%:*}$view" $((aside++)) \
-                "copy \"HKLM\\$class_key\\${device#*:}\" \"$backup\\${device#*:}\" /s /f$flag"
-            step "CopyBack${device%%:*}$view" $((back++)) \
-                "copy \"$backup\\${device#*:}\" \"HKLM\\$class_key\\${device#*:}\" /s /f$flag"
+            reg_action "$msi" "CopyAside${device%%:*}$view" 3170 $((aside++)) "$upgrade" "$view" \
+                "copy \"HKLM\\$class_key\\${device#*:}\" \"$backup\\${device#*:}\" /s /f"
+            reg_action "$msi" "CopyBack${device%%:*}$view" 3170 $((back++)) "$upgrade" "$view" \
+                "copy \"$backup\\${device#*:}\" \"HKLM\\$class_key\\${device#*:}\" /s /f"
         done
-        step "DropCopy$view" $((drop++)) "delete \"$backup\" /f$flag"
+        reg_action "$msi" "DropCopy$view" 3170 $((drop++)) "$upgrade" "$view" "delete \"$backup\" /f"
     done
+    reg_action "$msi" CopyAsideCoProgId 3170 $((aside++)) "$upgrade AND CONAMETAKEN" "$native" \
+        "copy \"$progid\" \"$backup\\ProgId\" /s /f"
+    reg_action "$msi" CopyBackCoProgId 3170 $((back++)) "$upgrade AND CONAMETAKEN" "$native" \
+        "copy \"$backup\\ProgId\" \"$progid\" /s /f"
+    for view in "$@"; do
+        for device in Usb:VX-CDUSB Serial:VX-CD; do
+            local upper=${device%%:*}; upper=${upper^^}
+            reg_action "$msi" "Preset${device%%:*}Port$view" 3106 $((back++)) "${upper}PORT $given" "$view" \
+                "add \"HKLM\\$class_key\\${device#*:}\" /v Port /d \"[${upper}PORT]\" /f"
+            reg_action "$msi" "Preset${device%%:*}Reconnect$view" 3106 $((back++)) \
+                "(AUTORECONNECT = \"0\" OR AUTORECONNECT = \"1\") $given" "$view" \
+                "add \"HKLM\\$class_key\\${device#*:}\" /v AutoReconnect /t REG_DWORD /d [AUTORECONNECT] /f"
+        done
+    done
+    # Installed or repaired: a repair (REINSTALL) leaves the feature's action state unchanged.
+    local co='NOT CONAMETAKEN AND (&ControlObject = 3 OR (REINSTALL AND !ControlObject = 3))'
+    reg_action "$msi" WriteCoProgIdName 3106 5010 "$co" "$native" "add \"$progid\" /ve /d \"[CoDescription]\" /f"
+    reg_action "$msi" WriteCoProgIdClass 3106 5011 "$co" "$native" "add \"$progid\\CLSID\" /ve /d \"[CoClsid]\" /f"
+    reg_action "$msi" RemoveCoProgId 3170 2610 "&ControlObject = 2 AND COPROGID$native ~= CoClsid" "$native" \
+        "delete \"$progid\" /f"
     msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 1510)"
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1511 WHERE \`Action\` = 'RemoveExistingProducts'"
     msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecuteAgain', 4995)"
