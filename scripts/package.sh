@@ -6,6 +6,16 @@
 # beside the build in build/<arch>/symbols/. The version is the project's
 # (CMakeLists.txt); VTX_PACKAGE_VERSION overrides it (the upgrade test builds
 # an older package so).
+# Every DLL and EXE is signed before wixl packs it, then each package
+# (Authenticode, SHA-256, osslsigncode):
+#   VTX_SIGN_PKCS12         the vendor's PKCS#12 file (certificate and key)
+#   VTX_SIGN_PASSWORD_FILE  a file holding its password (read by the tools
+#                           themselves, so it is on no command line)
+#   VTX_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server (optional)
+# Without VTX_SIGN_PKCS12 each run makes a throwaway self-signed certificate
+# and signs with it, so that every build goes the same way: the packages'
+# comments (summary information) then say "TEST-SIGNED", and the
+# certificate is left beside them as test-signing.pem for verification.
 # Usage: scripts/package.sh [x64|x86 ...]   (default: both)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,7 +39,48 @@ stage() { # arch (x86_64|i686), stage folder
         "$objcopy" --only-keep-debug "$tree/$f" "$tree/symbols/$name.debug"
         "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$tree/symbols/$name.debug" \
             "$tree/$f" "$dest/$name"
+        sign "$dest/$name"
     done
+}
+
+# Sets sign_p12, sign_pass and signed_by; a throwaway certificate's key
+# lives only in a private folder that goes when the script ends.
+signing_setup() {
+    keys=$(mktemp -d)
+    trap 'rm -rf "$keys"' EXIT
+    rm -f "$out/test-signing.pem"
+    if [ -n "${VTX_SIGN_PKCS12:-}" ]; then
+        sign_p12=$VTX_SIGN_PKCS12 sign_pass=${VTX_SIGN_PASSWORD_FILE:-}
+        [ -r "$sign_p12" ] && [ -r "$sign_pass" ] ||
+            { echo "package: VTX_SIGN_PKCS12 and VTX_SIGN_PASSWORD_FILE must name readable files" >&2; exit 1; }
+        signed_by=$(openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys -clcerts 2>/dev/null |
+                    openssl x509 -noout -subject -nameopt oneline 2>/dev/null) ||
+            { echo "package: cannot read the certificate in $sign_p12 with the password in $sign_pass" >&2; exit 1; }
+        signed_by="Signed: ${signed_by#subject=}"
+        return
+    fi
+    sign_p12=$keys/test.p12 sign_pass=$keys/password
+    (umask 077
+     openssl rand -base64 32 >"$sign_pass"
+     cp "$sign_pass" "$keys/password.in" # openssl reads the next line of a file named twice
+     openssl req -x509 -newkey rsa:3072 -sha256 -days 30 -subj "/O=Veltrix Works/CN=VTXCashDrawer test signing" \
+         -addext extendedKeyUsage=codeSigning -addext keyUsage=digitalSignature \
+         -keyout "$keys/key.pem" -passout "file:$keys/password.in" -out "$keys/cert.pem" 2>/dev/null &&
+     openssl pkcs12 -export -inkey "$keys/key.pem" -passin "file:$keys/password.in" -in "$keys/cert.pem" \
+         -passout "file:$sign_pass" -out "$sign_p12") ||
+        { echo "package: cannot make the test certificate" >&2; exit 1; }
+    install -m 644 "$keys/cert.pem" "$out/test-signing.pem"
+    signed_by="TEST-SIGNED with a throwaway certificate: not for release"
+}
+
+sign() { # file: signed in place
+    local ts=()
+    [ -z "${VTX_SIGN_TIMESTAMP_URL:-}" ] || ts=(-ts "$VTX_SIGN_TIMESTAMP_URL")
+    rm -f "$1.signed"
+    osslsigncode sign -pkcs12 "$sign_p12" -readpass "$sign_pass" -h sha256 -n "VTXCashDrawer" "${ts[@]}" \
+        -in "$1" -out "$1.signed" >"$keys/sign.log" 2>&1 ||
+        { cat "$keys/sign.log" >&2; echo "package: signing $1 failed" >&2; exit 1; }
+    mv "$1.signed" "$1"
 }
 
 # What wixl cannot author, set on the built package: our Control Object's
@@ -157,6 +208,7 @@ version=${VTX_PACKAGE_VERSION:-$(version_of "$build/i686")}
 work=$out/stage
 rm -rf "$work"
 mkdir -p "$out"
+signing_setup
 stage i686 "$work/x86"
 for p in "${packages[@]}"; do
     case $p in
@@ -166,7 +218,9 @@ for p in "${packages[@]}"; do
     esac
     msi=$out/VTXCashDrawer-$version-$p.msi
     # wixl takes the files' sources relative to the folder it runs in.
-    (cd "$work" && wixl -a "$p" -D Arch="$p" -D Version="$version" -o "$msi" "$root/installer/VTXCashDrawer.wxs")
+    (cd "$work" && wixl -a "$p" -D Arch="$p" -D Version="$version" -D Signing="$signed_by" -o "$msi" \
+        "$root/installer/VTXCashDrawer.wxs")
     finish_package "$msi" "$p" "$version"
+    sign "$msi"
     echo "package: $msi"
 done

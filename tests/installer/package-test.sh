@@ -4,7 +4,7 @@
 # writes), the drawer test from the installed files, upgrade (every value kept), downgrade,
 # uninstall, foreign Control Objects in both views, the 32-bit one or none, the
 # installed utility changing the port for both architectures, and the x86
-# package on 32-bit Windows; repair, a Control Object after ours, (no Wine) the tables. Wine's msiexec exits 0 even when it failed, so
+# package on 32-bit Windows; repair, a Control Object after ours, (no Wine) tables and signatures. Wine's msiexec exits 0 even when it failed, so
 # every step checks the result, never the exit code. Ends with a line
 # "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
@@ -308,8 +308,20 @@ tables_leave_what_is_not_ours() { # msi
             ($4 ~ /(add|delete|copy "[^"]*") "[^"]*OPOS\.CashDrawer/ && cond[$1] !~ /CONAMETAKEN|~= CoClsid/)) { bad($1 ": " cond[$1]) }
         END { exit failed }' "${tables[@]}")
 }
-scenario_tables() { local a m; for a in x64 x86; do m=$build/package/VTXCashDrawer-$version-$a.msi
-    check "$a: a repair or an uninstall leaves what is not ours" tables_leave_what_is_not_ours "$m"; done; }
+# The package and every program in it verify against the test certificate, and a program with one byte changed does not.
+signed() { # msi, number of programs
+    local f x=$work/extract ca=(-CAfile "$build/package/test-signing.pem")
+    rm -rf "$x" && mkdir -p "$x" && (cd "$x" && msiextract "$1" >/dev/null) && msiinfo suminfo "$1" | grep -q '^Comments: TEST-SIGNED' &&
+        [ "$(find "$x" -iname '*.dll' -o -iname '*.exe' | wc -l)" = "$2" ] || { echo "    not test-signed or not $2 programs"; return 1; }
+    while IFS= read -r f; do osslsigncode verify -in "$f" "${ca[@]}" >/dev/null || { echo "    not verified: $f"; return 1; }
+    done < <(echo "$1"; find "$x" -iname '*.dll' -o -iname '*.exe')
+    f=$(find "$x" -iname '*.dll' | head -1) && python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read())
+b[4396] ^= 1; open(sys.argv[2], "wb").write(b)' "$f" "$x/changed" # in the code, which the signature covers
+    ! osslsigncode verify -in "$x/changed" "${ca[@]}" >/dev/null 2>&1 || { echo "    changed, verified: $f"; return 1; }
+}
+scenario_tables() { local a m; for a in x64:8 x86:5; do m=$build/package/VTXCashDrawer-$version-${a%:*}.msi
+    check "${a%:*}: a repair or an uninstall leaves what is not ours" tables_leave_what_is_not_ours "$m"
+    check "${a%:*}: the package and its ${a#*:} programs signed" signed "$m" "${a#*:}"; done; }
 
 scenario_x86() {
     prefix_up win32 x86 || { fail "prefix"; return; }
