@@ -113,7 +113,7 @@ finish_package() { # msi, arch, version
 # in a folder) + 1024 (in the script) + 2048 (no impersonation) = 3106 fails
 # the installation when reg.exe fails; 3170 (+64) passes over a failure.
 # The x86 package's reg.exe is the 32-bit one wherever it runs and takes no
-# view; the x64 package's is the 64-bit one.
+# view; the x64 package's is the 64-bit one (arch: script_actions').
 reg_action() { # msi, action, type, sequence, condition, view, reg.exe arguments
     local reg='"[System64Folder]reg.exe"' flag=" /reg:$6"
     [ "$arch" = x86 ] && reg='"[SystemFolder]reg.exe"' flag=
@@ -147,7 +147,7 @@ reg_action() { # msi, action, type, sequence, condition, view, reg.exe arguments
 #   upgrade deletes another vendor's values: an upgrade carries a ProgID it
 #   does not write over too.
 script_actions() { # msi, arch, views...
-    local msi=$1 arch=$2 view device flag aside=1501 back=4980 drop=5001; shift 2
+    local msi=$1 arch=$2 view device upper aside=1501 back=4980 drop=5001; shift 2
     local native=${*: -1} upgrade='WIX_UPGRADE_DETECTED AND NOT Installed' given='AND NOT REMOVE~="ALL"'
     local backup='HKLM\SOFTWARE\VTXCashDrawer upgrade' progid='HKLM\SOFTWARE\Classes\OPOS.CashDrawer'
     for view in "$@"; do
@@ -166,7 +166,7 @@ script_actions() { # msi, arch, views...
         "copy \"$backup\\ProgId\" \"$progid\" /s /f"
     for view in "$@"; do
         for device in Usb:VX-CDUSB Serial:VX-CD; do
-            local upper=${device%%:*}; upper=${upper^^}
+            upper=${device%%:*} && upper=${upper^^}
             reg_action "$msi" "Preset${device%%:*}Port$view" 3106 $((back++)) "${upper}PORT $given" "$view" \
                 "add \"HKLM\\$class_key\\${device#*:}\" /v Port /d \"[${upper}PORT]\" /f"
             reg_action "$msi" "Preset${device%%:*}Reconnect$view" 3106 $((back++)) \
