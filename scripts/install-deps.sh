@@ -8,7 +8,7 @@ packages=(
   libwine-dev wine wine64 wine32:i386
   xvfb xauth x11-utils imagemagick fonts-wine
   googletest python3
-  nsis wixl msitools spin graphviz
+  nsis wixl msitools osslsigncode openssl spin graphviz
 )
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -30,8 +30,45 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync serves an index whose size does not match
+# its Release file ("Mirror sync in progress?"): apt-get update then fails
+# although the other indexes were read. Such a window usually closes within
+# minutes, so try again a few times; then install anyway, since the packages
+# may not need that index, and only fail when they do.
+tries=${VTX_APT_TRIES:-4} pause=${VTX_APT_PAUSE:-30}
+update_log=$(mktemp)
+trap 'rm -f "$update_log"' EXIT
+updated=no
+for ((try = 1; try <= tries; try++)); do
+  if apt-get update -qq 2>"$update_log" && ! grep -q '^E:' "$update_log"; then
+    updated=yes
+    break
+  fi
+  cat "$update_log" >&2
+  if ((try < tries)); then
+    echo "install-deps: apt-get update failed (try $try of $tries); trying again in ${pause}s" >&2
+    sleep "$pause"
+  fi
+done
+# "E: Failed to fetch <url>  <reason>": the index is the URL.
+failed_indexes() {
+  sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$update_log" | sort -u
+}
+if [ "$updated" = no ]; then
+  echo "install-deps: going on without these package indexes: $(failed_indexes | tr '\n' ' ')" >&2
+fi
+if ! apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  if [ "$updated" = no ]; then
+    {
+      echo "install-deps: the packages could not be installed, and apt-get update failed $tries times for:"
+      failed_indexes | sed 's/^/  /'
+      [ -n "$(failed_indexes)" ] || sed 's/^/  /' "$update_log"
+      echo "install-deps: the mirror is probably in the middle of a sync; try again later."
+    } >&2
+  fi
+  exit 1
+fi
+rm -f "$update_log"
 
 # The posix thread model is what std::thread needs; make it the default alternative.
 for t in x86_64-w64-mingw32 i686-w64-mingw32; do

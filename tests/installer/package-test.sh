@@ -4,7 +4,7 @@
 # writes), the drawer test from the installed files, upgrade (every value kept), downgrade,
 # uninstall, foreign Control Objects in both views, the 32-bit one or none, the
 # installed utility changing the port for both architectures, and the x86
-# package on 32-bit Windows. Wine's msiexec exits 0 even when it failed, so
+# package on 32-bit Windows; repair, a Control Object after ours, (no Wine) tables and signatures. Wine's msiexec exits 0 even when it failed, so
 # every step checks the result, never the exit code. Ends with a line
 # "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel
@@ -18,6 +18,7 @@ work=$build/package/test
 new64=$build/package/VTXCashDrawer-$version-x64.msi
 new86=$build/package/VTXCashDrawer-$version-x86.msi
 old64=$work/VTXCashDrawer-2.0.0-x64.msi
+field64=$work/field/VTXCashDrawer-2.0.0-x64.msi field_commit=708435b7ccb483e85c5cf4cfc336ed15515bade1 # 2.1.0's packaging
 com=7
 
 # A copy of kCashDrawerClassKey in common/opos/OposConstants.h; scripts/check-key-copies.sh holds it to that.
@@ -76,7 +77,7 @@ query() {
 value_of() { # key, value ('' for the default), view
     local args=(/v "$2") label=$2
     [ -n "$2" ] || args=(/ve) label='(Default)'
-    w reg query "$1" "${args[@]}" /reg:"$3" | tr -d '\r' | sed -n "s/^ *$label *REG_SZ *//p"
+    w reg query "$1" "${args[@]}" /reg:"$3" | tr -d '\r' | sed -n "s/^ *$label *REG_[A-Z]* *//p"
 }
 dump_registration() { # views...
     local v k
@@ -174,7 +175,7 @@ ours_co() { # views with our class, then views whose programs get it by "OPOS.Ca
 
 scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }
-    msi /i "$old64" USBPORT=COM3 AUTORECONNECT=1
+    msi /i "$field64" USBPORT=COM3 AUTORECONNECT=1
     check "older package installed" [ "$(installed_version)" = 2.0.0 ]
     # What the utility and a site set, each view its own (AutoReconnect on for 64-bit programs only).
     local v
@@ -257,6 +258,71 @@ scenario_foreign_co() {
     done
     prefix_down
 }
+scenario_repair() { # Wine's msiexec cannot repair by /f with a package; the properties ask for it
+    prefix_up win64 repair || { fail "prefix"; return; }
+    local v f="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/drawertest.exe" again=(REINSTALL=ALL REINSTALLMODE=omus)
+    msi /i "$new64" USBPORT=COM5 AUTORECONNECT=1
+    for v in "AutoReconnect /t REG_DWORD /d 0 /reg:"{64,32} "SiteNote /d kept /reg:"{64,32}; do w reg add "$class_key\\VX-CDUSB" /v $v /f; done >/dev/null
+    w reg delete "$class_key\\VX-CD" /f /reg:32 >/dev/null && w reg delete 'HKCR\OPOS.CashDrawer' /f /reg:64 >/dev/null && rm "$f"
+    msi /i "$new64" "${again[@]}"
+    check "repair: the file, device key (both views) and ProgID deleted are back; Port, AutoReconnect and a site's value kept" \
+        eval '[ -f "$f" ] && device_keys_in 64 32 && [ "$(value_of "HKCR\\OPOS.CashDrawer\\CLSID" "" 64)" = "$co_clsid" ] &&
+        ports_are COM5 64 32 && device_values_are AutoReconnect 0x0 64 32 && device_values_are SiteNote kept 64 32'
+    msi /i "$new64" "${again[@]}" USBPORT=COM8
+    check "reinstall: USBPORT written, both views" ports_are COM8 64 32
+    msi /i "$new64" AUTORECONNECT=1
+    check "installed again: AUTORECONNECT written, both views" device_values_are AutoReconnect 0x1 64 32
+    prefix_down
+}
+
+# Another vendor's Control Object installed after ours (the released package), its class in both views or one.
+scenario_foreign_after() {
+    prefix_up win64 after || { fail "prefix"; return; }
+    local foreign='{11111111-2222-3333-4444-555555555555}' names=64 classes v step action props before
+    for classes in "64 32" 64 32; do msi /i "$field64" # ours on a clean terminal
+        for v in "\\CLSID /d $foreign" " /d Foreign"; do w reg add "HKCR\\OPOS.CashDrawer${v%% *}" /ve ${v#* } /f /reg:64; done >/dev/null
+        for v in $classes; do w reg add "HKCR\\CLSID\\$foreign\\InprocServer32" /ve /d 'C:\foreign\OPOS.dll' /f /reg:$v; done >/dev/null
+        before=$(foreign_co) # what another vendor's installer wrote over ours
+        for step in "upgrade /i" "repair /i REINSTALL=ALL REINSTALLMODE=omus" "uninstall /x"; do read -r step action props <<<"$step"
+            msi "$action" "$new64" $props
+            check "[$classes] $step ($(installed_version)): the foreign ProgID and class untouched" [ "$before" = "$(foreign_co)" ]
+        done
+        for v in 64 32; do w reg delete 'HKCR\OPOS.CashDrawer' /f /reg:$v; w reg delete "HKCR\\CLSID\\$foreign" /f /reg:$v; done >/dev/null
+    done
+    prefix_down
+}
+
+# A repair rewrites every Registry row it reinstalls (mode m), an uninstall removes each by name: so a device key's rows only remove
+# it or write back its default as searched there, in its view; none holds the ProgID; reg.exe touches what is not ours only so.
+tables_leave_what_is_not_ours() { # msi
+    local t tables=(Component AppSearch RegLocator InstallExecuteSequence Registry CustomAction)
+    for t in "${tables[@]}"; do msiinfo export "$1" $t | tr -d '\r' | tail -n +4 >"$work/$t"; done
+    (cd "$work" && awk -F'\t' 'function bad(m) { print "    " m; failed = 1 } function bare(v) { gsub(/^\[|\]$/, "", v); return v }
+        FILENAME == "Component" { win64[$1] = int($4 / 256) % 2 } FILENAME == "AppSearch" { sig[$1] = $2 }
+        FILENAME == "RegLocator" { loc[$1] = $2 "|" $3 "|" $4 "|" int($5 / 16) % 2 } FILENAME ~ /Sequence/ { cond[$1] = $2 }
+        FILENAME == "Registry" && $3 ~ /^SOFTWARE.OLEforRetail/ && $4 != "-" &&
+            ($4 != "" || loc[sig[bare($5)]] != $2 "|" $3 "||" win64[$6]) { bad("a repair rewrites " $3 " " $4 "=" $5) }
+        FILENAME == "Registry" && $3 ~ /(^|Classes.)OPOS\.CashDrawer/ { bad("a Registry row holds " $3) }
+        FILENAME == "CustomAction" && (($4 ~ /(add|copy "[^"]*") "HKLM.SOFTWARE.OLEforRetail/ &&
+            cond[$1] !~ /^(WIX_UPGRADE_DETECTED AND NOT Installed|\(?(USBPORT|SERIALPORT|AUTORECONNECT) )/) ||
+            ($4 ~ /(add|delete|copy "[^"]*") "[^"]*OPOS\.CashDrawer/ && cond[$1] !~ /CONAMETAKEN|~= CoClsid/)) { bad($1 ": " cond[$1]) }
+        END { exit failed }' "${tables[@]}")
+}
+# The package and every program in it verify against the test certificate, and a program with one byte changed does not.
+signed() { # msi, number of programs
+    local f x=$work/extract ca=(-CAfile "$build/package/test-signing.pem")
+    rm -rf "$x" && mkdir -p "$x" && (cd "$x" && msiextract "$1" >/dev/null) && msiinfo suminfo "$1" | grep -q '^Comments: TEST-SIGNED' &&
+        [ "$(find "$x" -iname '*.dll' -o -iname '*.exe' | wc -l)" = "$2" ] || { echo "    not test-signed or not $2 programs"; return 1; }
+    while IFS= read -r f; do osslsigncode verify -in "$f" "${ca[@]}" >/dev/null || { echo "    not verified: $f"; return 1; }
+    done < <(echo "$1"; find "$x" -iname '*.dll' -o -iname '*.exe')
+    f=$(find "$x" -iname '*.dll' | head -1) && python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read())
+b[4396] ^= 1; open(sys.argv[2], "wb").write(b)' "$f" "$x/changed" # in the code, which the signature covers
+    ! osslsigncode verify -in "$x/changed" "${ca[@]}" >/dev/null 2>&1 || { echo "    changed, verified: $f"; return 1; }
+}
+scenario_tables() { local a m; for a in x64:8 x86:5; do m=$build/package/VTXCashDrawer-$version-${a%:*}.msi
+    check "${a%:*}: a repair or an uninstall leaves what is not ours" tables_leave_what_is_not_ours "$m"
+    check "${a%:*}: the package and its ${a#*:} programs signed" signed "$m" "${a#*:}"; done; }
+
 scenario_x86() {
     prefix_up win32 x86 || { fail "prefix"; return; }
     msi /i "$new86" USBPORT="COM$com"
@@ -269,11 +335,14 @@ scenario_x86() {
 }
 
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(x64 presets foreign_co x86)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(tables x64 presets foreign_co repair foreign_after x86)
 mkdir -p "$work"
 # An older package of the same files, for the upgrade and the downgrade.
 VTX_PACKAGE_VERSION=2.0.0 VTX_PACKAGE_DIR=$work "$root/scripts/package.sh" x64 >/dev/null ||
     { echo "package-test: cannot build the older package" >&2; exit 1; }
+rm -rf "$work/field" && mkdir -p "$work/field" && git -C "$root" archive "$field_commit" installer scripts/package.sh | tar -x -C "$work/field" &&
+    VTX_BUILD_DIR=$build VTX_PACKAGE_VERSION=2.0.0 VTX_PACKAGE_DIR=$work/field "$work/field/scripts/package.sh" x64 >/dev/null ||
+    { echo "package-test: cannot build the released package" >&2; exit 1; }
 for s in "${scenarios[@]}"; do
     echo "== package test: $s"
     before=$failures
