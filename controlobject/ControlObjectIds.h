@@ -64,7 +64,10 @@
 //   buffer, CompareFirmwareVersion's result) take whatever a script or
 //   compiled client passes for them: any number for a long, anything
 //   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
-//   A null reference answers E_POINTER.
+//   A null reference answers E_POINTER. A value where a reference belongs
+//   (JScript and PowerShell pass every argument so) is taken as Automation's
+//   own ITypeInfo::Invoke takes it: converted as a by-value argument of that
+//   type and lent to the service as a temporary; what it writes is dropped.
 // - The type library (module/OPOSCashDrawer.idl, TYPELIB 1 of the DLL)
 //   describes the dual interface and the events. Names resolve from the
 //   dispatch table (ControlDispatch.cpp), case-insensitively, member names
