@@ -65,9 +65,10 @@
 //   compiled client passes for them: any number for a long, anything
 //   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
 //   A null reference answers E_POINTER. A value where a reference belongs
-//   (JScript and PowerShell pass every argument so) is taken as Automation's
-//   own ITypeInfo::Invoke takes it: converted as a by-value argument of that
-//   type and lent to the service as a temporary; what it writes is dropped.
+//   (JScript, and PowerShell without [ref], pass every argument so) is taken
+//   as Automation's own ITypeInfo::Invoke takes it: converted as a by-value
+//   argument of that type and lent to the service as a temporary; what it
+//   writes is dropped.
 // - Through the vtable every out value is written whatever happens, the
 //   null pointer aside: a property read that fails leaves 0, VARIANT_FALSE
 //   or a null BSTR; a method that fails as a call (E_POINTER for a null
