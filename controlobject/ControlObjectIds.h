@@ -64,7 +64,17 @@
 //   buffer, CompareFirmwareVersion's result) take whatever a script or
 //   compiled client passes for them: any number for a long, anything
 //   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
-//   A null reference answers E_POINTER.
+//   A null reference answers E_POINTER. A value where a reference belongs
+//   (JScript, and PowerShell without [ref], pass every argument so) is taken
+//   as Automation's own ITypeInfo::Invoke takes it: converted as a by-value
+//   argument of that type and lent to the service as a temporary; what it
+//   writes is dropped.
+// - Through the vtable every out value is written whatever happens, the
+//   null pointer aside: a property read that fails leaves 0, VARIANT_FALSE
+//   or a null BSTR; a method that fails as a call (E_POINTER for a null
+//   in/out pointer, no memory) answers 106 (OPOS_E_ILLEGAL) for the null
+//   pointer and 111 (OPOS_E_FAILURE) otherwise, kept as ResultCode as any
+//   result code is, so that the code never repeats an earlier call's success.
 // - The type library (module/OPOSCashDrawer.idl, TYPELIB 1 of the DLL)
 //   describes the dual interface and the events. Names resolve from the
 //   dispatch table (ControlDispatch.cpp), case-insensitively, member names

@@ -12,10 +12,13 @@ namespace vtx::co {
 namespace {
 
 // A property read through Invoke; `take` moves the value out of the result.
+// A read that fails leaves 0, VARIANT_FALSE or a null BSTR, never whatever
+// the caller's variable held.
 template <class T, class Take> HRESULT GetAs(IDispatch* self, DISPID id, T* p, Take take) {
     if (p == nullptr) {
         return E_POINTER;
     }
+    *p = T{};
     Variant result;
     HRESULT hr = InvokeByDispid(self, id, DISPATCH_PROPERTYGET, {}, result.get());
     if (SUCCEEDED(hr)) {
@@ -35,9 +38,6 @@ HRESULT CCashDrawerControl::GetVia(DISPID id, VARIANT_BOOL* p) {
 }
 
 HRESULT CCashDrawerControl::GetVia(DISPID id, BSTR* p) {
-    if (p != nullptr) {
-        *p = nullptr;
-    }
     return GetAs(this, id, p, [](VARIANT* v) {
         BSTR text = V_BSTR(v);
         V_VT(v) = VT_EMPTY; // the string moves to the caller
@@ -56,9 +56,11 @@ HRESULT CCashDrawerControl::CallVia(DISPID id, std::initializer_list<VARIANT> ar
     }
     Variant result;
     HRESULT hr = InvokeByDispid(this, id, DISPATCH_METHOD, args, result.get());
-    if (SUCCEEDED(hr)) {
-        *pRC = V_I4(result.get());
-    }
+    // A call refused as a call answers a code all the same (a client that
+    // reads only the code must not take an earlier call's success for this
+    // one's), and ResultCode says the same.
+    *pRC = SUCCEEDED(hr) ? V_I4(result.get())
+                         : Store(hr == E_POINTER ? opos::OPOS_E_ILLEGAL : opos::OPOS_E_FAILURE);
     return hr;
 }
 

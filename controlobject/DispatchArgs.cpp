@@ -125,13 +125,13 @@ void StoreThrough(VARIANT& ref, const VARIANT& value) {
 
 HRESULT LongByRef::Bind(VARIANT& arg) {
     const VARTYPE vt = V_VT(&arg);
-    if ((vt & VT_BYREF) == 0) {
-        return DISP_E_TYPEMISMATCH;
-    }
-    if (V_BYREF(&arg) == nullptr) {
+    // A value (a client without by-reference variables) is converted as any
+    // long argument is, into a temporary nothing is written back from.
+    const VARIANT* source = &arg;
+    const bool byRef = (vt & VT_BYREF) != 0;
+    if (byRef && V_BYREF(&arg) == nullptr) {
         return E_POINTER;
     }
-    const VARIANT* source = &arg;
     if (vt == (VT_BYREF | VT_I4)) {
         m_target = V_I4REF(&arg);
         return S_OK;
@@ -147,10 +147,11 @@ HRESULT LongByRef::Bind(VARIANT& arg) {
         }
         m_inner = inner;
         source = inner;
-    } else if (IsNumber(vt & ~VT_BYREF)) {
+    } else if (byRef) {
+        if (!IsNumber(vt & ~VT_BYREF)) {
+            return DISP_E_TYPEMISMATCH;
+        }
         m_typed = &arg;
-    } else {
-        return DISP_E_TYPEMISMATCH;
     }
     Variant converted;
     HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(source), 0, VT_I4);
@@ -181,7 +182,20 @@ HRESULT LongByRef::WriteBack() {
 }
 
 HRESULT TextByRef::Bind(VARIANT& arg) {
+    // The text the member works on, converted from `source`; `inner`, when
+    // given, takes it back.
+    auto convert = [this](VARIANT& source, VARIANT* inner) {
+        HRESULT hr = VariantChangeType(m_text.get(), &source, 0, VT_BSTR);
+        if (SUCCEEDED(hr)) {
+            m_inner = inner;
+            m_target = &V_BSTR(m_text.get());
+        }
+        return hr;
+    };
     const VARTYPE vt = V_VT(&arg);
+    if ((vt & VT_BYREF) == 0) {
+        return convert(arg, nullptr); // a value: a temporary, dropped after the call
+    }
     if (vt != (VT_BYREF | VT_BSTR) && vt != (VT_BYREF | VT_VARIANT)) {
         return DISP_E_TYPEMISMATCH;
     }
@@ -200,13 +214,7 @@ HRESULT TextByRef::Bind(VARIANT& arg) {
     if ((V_VT(inner) & VT_BYREF) != 0) {
         return DISP_E_TYPEMISMATCH; // no reference to a reference
     }
-    HRESULT hr = VariantChangeType(m_text.get(), inner, 0, VT_BSTR);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    m_inner = inner;
-    m_target = &V_BSTR(m_text.get());
-    return S_OK;
+    return convert(*inner, inner);
 }
 
 void TextByRef::WriteBack() {

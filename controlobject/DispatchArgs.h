@@ -18,9 +18,12 @@ HRESULT ToText(const VARIANT& v, std::wstring& out);
 // A `long*` argument. Accepted: a reference to a long; a reference to a
 // VARIANT holding a number or nothing (how VBScript passes any variable),
 // which comes back as VT_I4; a reference to another numeric type (a typed
-// variable of a compiled client), coerced both ways as Automation does. The
-// member works on `get()`; `WriteBack` stores the result in the caller's
-// variable, so a refused argument changes nothing. Unbound, it writes nothing.
+// variable of a compiled client), coerced both ways as Automation does; a
+// value, as clients without by-reference variables (JScript, PowerShell
+// without [ref]) pass it, converted as a by-value long is and lent as a
+// temporary whose result is dropped. The member works on `get()`;
+// `WriteBack` stores the result in the caller's variable, so a refused
+// argument changes nothing. Unbound, it writes nothing.
 class LongByRef {
 public:
     HRESULT Bind(VARIANT& arg);
@@ -39,8 +42,9 @@ private:
 
 // A `BSTR*` argument: a reference to a BSTR, or to a VARIANT holding any
 // value convertible to text, which comes back as VT_BSTR (its old value
-// freed). A typed reference to anything but a BSTR is refused: the text the
-// service writes would rarely convert back.
+// freed); or such a value itself, lent as a temporary as LongByRef does. A
+// typed reference to anything but a BSTR is refused: the text the service
+// writes would rarely convert back.
 class TextByRef {
 public:
     HRESULT Bind(VARIANT& arg);

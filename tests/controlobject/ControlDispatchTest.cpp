@@ -201,7 +201,7 @@ TEST_F(ControlDispatch, MalformedCallsFailAsCallsAndNeverReachTheService) {
     InvokeResult mismatch = InvokeRaw(control.get(), dispid::Claim, {word.v()});
     EXPECT_EQ(mismatch.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(mismatch.argErr, 0u);
-    InvokeResult badRef = InvokeRaw(control.get(), dispid::DirectIO, {Long(1), Long(2), Long(3)});
+    InvokeResult badRef = InvokeRaw(control.get(), dispid::DirectIO, {Long(1), word.v(), Long(3)});
     EXPECT_EQ(badRef.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(badRef.argErr, 1u); // the second argument, counted from the last
     EXPECT_EQ(InvokeRaw(control.get(), 999, {}).hr, DISP_E_MEMBERNOTFOUND);
@@ -237,9 +237,9 @@ VARIANT Of(VARTYPE vt) {
 }
 
 // How a by-reference argument reaches Invoke: as a reference to the
-// caller's VARIANT (VBScript, JScript), as a reference to the value itself
-// (typed variables of compiled clients), or as a null reference.
-enum class Pass { Variant, Typed, NullVariant, NullTyped };
+// caller's VARIANT (VBScript), as a reference to the value itself (typed
+// variables of compiled clients), as a null reference, or as a value (JScript).
+enum class Pass { Variant, Typed, NullVariant, NullTyped, Value };
 
 VARIANT Refer(VARIANT& held, Pass how) {
     VARIANT r;
@@ -252,7 +252,7 @@ VARIANT Refer(VARIANT& held, Pass how) {
         // A DECIMAL fills the whole VARIANT; every other value starts the union.
         V_BYREF(&r) = V_VT(&held) == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(&held)) : &V_UI1(&held);
     }
-    return r;
+    return how == Pass::Value ? held : r;
 }
 
 TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWrittenBack) {
@@ -295,6 +295,7 @@ TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWritte
         {"a number too large for a long", Number(VT_R8, 1e12), V, DISP_E_OVERFLOW, nullptr,
          Number(VT_R8, 1e12)},
         {"text", Text(L"5"), V, DISP_E_TYPEMISMATCH, nullptr, Text(L"5")},
+        {"text as a value: its result dropped", Text(L"12"), Pass::Value, S_OK, L"12", Text(L"12")},
         {"null", Of(VT_NULL), V, DISP_E_TYPEMISMATCH, nullptr, Of(VT_NULL)},
         {"a null VARIANT reference", Long(1), Pass::NullVariant, E_POINTER, nullptr, Long(1)},
         {"a null long reference", Long(1), Pass::NullTyped, E_POINTER, nullptr, Long(1)},
@@ -306,6 +307,7 @@ TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWritte
         {"a double", Number(VT_R8, -3), V, S_OK, L"-3", Text(L"echo")},
         {"text", Text(L"old"), V, S_OK, L"old", Text(L"echo")},
         {"a BSTR", Text(L"old"), T, S_OK, L"old", Text(L"echo")},
+        {"a number as a value: its result dropped", Long(5), Pass::Value, S_OK, L"5", Long(5)},
         {"null", Of(VT_NULL), V, DISP_E_TYPEMISMATCH, nullptr, Of(VT_NULL)},
         {"a typed long", Long(1), T, DISP_E_TYPEMISMATCH, nullptr, Long(1)},
         {"a null BSTR reference", Text(L"old"), Pass::NullTyped, E_POINTER, nullptr, Text(L"old")},

@@ -148,6 +148,16 @@ TEST_F(ControlForwarding, ReferenceArgumentsPassThroughToTheService) {
     SysFreeString(text);
 }
 
+TEST_F(ControlForwarding, EarlyBoundCallsRefusedAsCallsStillAnswerACodeNeverAnEarlierSuccess) {
+    ComPtr<ICashDrawerControl> early;
+    ASSERT_EQ(control->QueryInterface(co::IID_ICashDrawerControl, early.put_void()), S_OK);
+    long rc[2] = {};
+    BSTR text = nullptr;
+    EXPECT_EQ(early->DirectIO(1, nullptr, &text, &rc[0]), E_POINTER);
+    EXPECT_EQ(early->RetrieveStatistics(nullptr, &rc[1]), E_POINTER);
+    EXPECT_EQ(std::vector<long>({rc[0], rc[1], ResultCode()}), std::vector<long>(3, 106));
+}
+
 TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
     Arg file(Text(L"fw.bin"));
     long result = 0;
