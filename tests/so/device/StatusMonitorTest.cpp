@@ -306,8 +306,10 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
         ASSERT_EQ(Enable(1), 0);
         drawer.Expect("UNPLUG");
         ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }, 60000));
+        const int before = api.m_opens;
         api.m_openDelayMs = 5000;
-        ASSERT_TRUE(PumpUntil([&] { return api.m_inOpen.load() > 0; }, 15000));
+        // This row's reconnect, not the last row's opener that may still be stalled.
+        ASSERT_TRUE(PumpUntil([&] { return api.m_opens.load() > before; }, 15000));
         const auto start = Clock::now();
         if (call == dispid::SetPropertyNumber) {
             ASSERT_EQ(Enable(0), 0);
