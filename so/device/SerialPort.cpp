@@ -15,9 +15,10 @@ constexpr DWORD kClosePauseMs = 100;
 // hold the write, and with it the port mutex, for ever.
 constexpr DWORD kDefaultWriteTimeoutMs = 1000;
 constexpr uint64_t kCommandBytes = 4;
-// Emptying the input by reading: about 20 ms a read at the read time-outs.
-constexpr int kDrainReads = 4;
-constexpr DWORD kDrainReadSize = 8;
+// Emptying the input by reading: at most 8 ms a read at the read time-outs, so
+// an exchange stays within its rest bound; a drawer's stale replies are a few bytes.
+constexpr int kDrainReads = 3;
+constexpr DWORD kDrainReadSize = 4;
 } // namespace
 
 CSerialPort::~CSerialPort() {

@@ -55,7 +55,7 @@ public:
     static constexpr DWORD kMaxWriteLimitMs = 5000;
     // An exchange beside its write: emptying the input, one pause before the reply,
     // five reads of a few ms each with their pauses, the closing pause; rounded up.
-    static constexpr DWORD kExchangeRestMs = 600;
+    static constexpr DWORD kExchangeRestMs = 500;
     // The longest any exchange can take on any port, whatever its time-outs.
     static constexpr DWORD kMaxExchangeBoundMs = kMaxWriteLimitMs + kExchangeRestMs;
 

@@ -21,7 +21,7 @@
  * lock or the power lock (an allocation, a list operation; trace lines are only queued).
  * The bounds (so/device/SerialPort.{h,cpp}, so/device/StatusMonitor.cpp, so/service/CashDrawer.cpp):
  * - an exchange holds the port mutex at most for the port's write limit (a site's is kept only up
- *   to kMaxWriteLimitMs, 5000 ms; 1000 ms when it had none) and 600 ms for the purge, the reply's
+ *   to kMaxWriteLimitMs, 5000 ms; 1000 ms when it had none) and 500 ms for the purge, the reply's
  *   pause and reads and the closing pause (kExchangeRestMs): EXCHANGE ticks. Nobody else holds
  *   the mutex while a stop waits: the owner calls Stop and never holds it then, and an opener
  *   never takes it;
@@ -57,7 +57,7 @@
 #endif
 
 /* ticks of 500 ms */
-#define EXCHANGE   12               /* kMaxExchangeBoundMs: 5000 + the rest of an exchange, 600; rounded up */
+#define EXCHANGE   11               /* kMaxExchangeBoundMs: 5000 + the rest of an exchange, 500 */
 #define SLACK      2                /* kStopLimitMs, 1000 */
 #define MON_LIMIT  (SLACK + EXCHANGE)
 #define DISP_LIMIT 2                /* kDispatchStopLimitMs, 1000 */
