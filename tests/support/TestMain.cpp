@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    // Said aloud: a test program that ends before its first test must say why.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(hr));
         return 3;
     }
     WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
+    if (const int error = WSAStartup(MAKEWORD(2, 2), &wsa); error != 0) {
+        std::fprintf(stderr, "WSAStartup failed: %d\n", error);
         return 4;
     }
     int rc = RUN_ALL_TESTS();
