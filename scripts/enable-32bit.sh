@@ -29,8 +29,13 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
     fi
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static
+    # Only the backports index matters here: an index that fails elsewhere
+    # (a mirror mid-sync) must not stop us; the install says if this one did.
+    apt-get update -qq || echo "enable-32bit: apt-get update reported errors; going on" >&2
+    if ! apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static; then
+        echo "enable-32bit: qemu-user-static could not be installed from bookworm-backports" >&2
+        exit 1
+    fi
 fi
 [ -x "$qemu" ] || qemu=$(command -v qemu-i386-static)
 

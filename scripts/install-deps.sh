@@ -57,7 +57,51 @@ failed_indexes() {
 if [ "$updated" = no ]; then
   echo "install-deps: going on without these package indexes: $(failed_indexes | tr '\n' ' ')" >&2
 fi
-if ! apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+# Without the update index of the foreign (i386) architecture, apt offers the
+# i386 half of a Multi-Arch: same library only at its release version, while
+# the amd64 half stays at its update: the halves must match, so the resolver
+# gives up. Fall back to the release versions, which both halves have: prefer
+# the release suite, and move each library the resolver names to the version
+# its i386 half has (a downgrade when the amd64 half came from an update).
+# Each round pins what apt's last complaint named; it stops when nothing new
+# is named.
+install_from_release() {
+  local codename pins=() out round name have want new
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || return 1
+  for ((round = 1; round <= 8; round++)); do
+    if out=$(apt-get install -s -t "$codename" --no-install-recommends --allow-downgrades \
+      "${missing[@]}" "${pins[@]}" 2>&1); then
+      echo "install-deps: installing from the $codename release suite;" \
+        "libraries moved to match their i386 half: ${pins[*]:-none}" >&2
+      apt-get install -y -qq -t "$codename" --no-install-recommends --allow-downgrades \
+        "${missing[@]}" "${pins[@]}"
+      return
+    fi
+    new=0
+    for name in $(grep -o '[a-z0-9][a-z0-9.+-]*:i386' <<<"$out" | sed 's/:i386$//' | sort -u); do
+      have=$(dpkg-query -W -f='${Version}' "$name:amd64" 2>/dev/null) || continue
+      want=$(apt-cache policy "$name:i386" | sed -n 's/^  Candidate: //p')
+      [ -n "$want" ] && [ "$want" != "(none)" ] && [ "$want" != "$have" ] || continue
+      [[ " ${pins[*]} " != *" $name:i386=$want "* ]] || continue
+      apt-cache show "$name:amd64=$want" >/dev/null 2>&1 || continue
+      pins+=("$name:amd64=$want" "$name:i386=$want")
+      new=1
+    done
+    if ((new == 0)); then
+      echo "$out" >&2
+      return 1
+    fi
+  done
+  return 1
+}
+installed=yes
+apt-get install -y -qq --no-install-recommends "${missing[@]}" || installed=no
+if [ "$installed" = no ] && [ "$updated" = no ] && failed_indexes | grep -q '/binary-i386/'; then
+  echo "install-deps: retrying without the missing i386 update index" >&2
+  install_from_release && installed=yes
+fi
+if [ "$installed" = no ]; then
   if [ "$updated" = no ]; then
     {
       echo "install-deps: the packages could not be installed, and apt-get update failed $tries times for:"
