@@ -1,11 +1,16 @@
-// Property reads and writes by index, and the device's "Port" value.
+// Property reads and writes by index, and the device's "Port" and "PollInterval" values.
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
 #include "opos/OposConstants.h"
+#include "trace/TraceLog.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -180,6 +185,47 @@ TEST_F(PortValue, LongestNameThatFitsIsReadWhole) {
     std::wstring longest(512, L'9');
     device.SetRaw(L"Port", REG_SZ, longest.c_str(), static_cast<DWORD>(longest.size() * sizeof(wchar_t)));
     EXPECT_EQ(Read(), longest);
+}
+
+// "PollInterval" in ms: kept within 100..10000 (and traced when it was not), the default when missing
+// or no number.
+TEST_F(PortValue, PollIntervalIsClampedTracedOrLeftAtTheDefault) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring log =
+        std::wstring(temp) + L"vtx-poll-" + std::to_wstring(GetCurrentProcessId()) + L".log";
+    DeleteFileW(log.c_str());
+    const struct {
+        DWORD type;
+        DWORD number;
+        const wchar_t* text;
+        DWORD expected;
+    } cases[] = {{REG_NONE, 0, L"", 1500},     {REG_DWORD, 250, L"", 250},     {REG_DWORD, 99, L"", 100},
+                 {REG_DWORD, 0, L"", 100},     {REG_DWORD, 10001, L"", 10000}, {REG_DWORD, ~0u, L"", 10000},
+                 {REG_SZ, 0, L" 250 ms", 250}, {REG_SZ, 0, L"fast", 1500},     {REG_BINARY, 250, L"", 1500}};
+    {
+        CTraceLog trace;
+        trace.Configure({kTraceFailures, log, 1 << 20}, L"VX-PORT");
+        for (const auto& c : cases) {
+            device.DeleteValue(L"PollInterval");
+            if (c.type == REG_SZ) {
+                device.SetRaw(L"PollInterval", REG_SZ, c.text, static_cast<DWORD>((wcslen(c.text) + 1) * 2));
+            } else if (c.type != REG_NONE) {
+                device.SetRaw(L"PollInterval", c.type, &c.number, sizeof(c.number));
+            }
+            CCashDrawerProperties props;
+            props.m_nPollIntervalMs = 7;
+            EXPECT_TRUE(props.ReadRegistry(device.Path(), &trace));
+            EXPECT_EQ(props.m_nPollIntervalMs, c.expected) << c.type << " " << c.number << " " << c.text;
+        }
+    }
+    std::ifstream in(log.c_str(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+    EXPECT_NE(text.find("PollInterval 4294967295 ms is outside 100..10000: 10000 ms used"),
+              std::string::npos);
+    in.close();
+    DeleteFileW(log.c_str());
 }
 
 TEST_F(PortValue, MissingKeyStores104AndKeepsTheName) {
