@@ -108,6 +108,8 @@ std::string Show(const Step& s) {
 struct Model {
     bool open = false, claimed = false, enabled = false, frozen = false;
     long rc = 0, freezeNumber = 0, binary = 0, powerNotify = 0;
+    // The monitor was started with PowerNotify 1 since PowerState was last reset: 2001 and 2004 may show.
+    bool powerReports = false;
     std::wstring healthText;
     unsigned drawerOpened = 1; // bit 0: 0 possible, bit 1: 1 possible
     // The drawer's states since the monitor was last seen in step with it: a
@@ -313,6 +315,7 @@ private:
             return Answer("OpenService", got, 106);
         }
         m.freezeNumber = m.binary = m.powerNotify = 0;
+        m.powerReports = false;
         m.healthText.clear();
         m.claimed = m.enabled = false;
         if (missing) {
@@ -524,7 +527,6 @@ private:
                                            {9, 2},
                                            {11, m.binary},
                                            {13, m.powerNotify},
-                                           {14, 2000},
                                            {501, 1},
                                            {502, 1},
                                            {503, 0},
@@ -532,6 +534,11 @@ private:
                                            {505, 0},
                                            {1501, 1},
                                            {1502, 0}};
+        if (pidx == 14) {
+            m.rc = 0;
+            return Expect(what, got,
+                          m.powerReports ? std::set<long>{2000, 2001, 2004} : std::set<long>{2000});
+        }
         auto expected = held.find(pidx);
         if (expected == held.end()) {
             return Answer(what.c_str(), got, 106);
@@ -555,10 +562,12 @@ private:
                         m.portHeld = true;
                         m.mayBeDropped = false;
                         m.enabled = true;
+                        m.powerReports = m.powerNotify == 1;
                     }
                     return Expect("enable", got, allowed);
                 }
                 m.enabled = true;
+                m.powerReports = m.powerNotify == 1;
                 Store(0);
             } else {
                 m.enabled = false;
@@ -601,9 +610,15 @@ private:
             return {};
         if (m.enabled && m.Polls() && !m.mayBeDropped && !m.frozen) {
             long state = m.drawerIsOpen ? 1 : 0;
+            // By the last drawer event of this session; power events (2001, 2004) come between them.
             auto told = [&] {
                 auto updates = m_co.Updates();
-                return (updates.size() > m_eventsAtOpen ? updates.back().status : 0) == state;
+                for (size_t i = updates.size(); i > m_eventsAtOpen; --i) {
+                    if (updates[i - 1].status < 2000) {
+                        return updates[i - 1].status == state;
+                    }
+                }
+                return state == 0;
             };
             // A poll whose request left after this point answers for the drawer as it is now.
             const long requests = Requests();
