@@ -4,9 +4,9 @@
 #include "ByRef.h"
 #include "Elapsed.h"
 #include "EndToEndFixture.h"
-#include "service/CommonProperties.h"
 
 #include <algorithm>
+#include <regex>
 
 namespace vtx::test {
 namespace {
@@ -104,36 +104,31 @@ TEST_F(EndToEnd, DrawerTestProgramFailsForAMissingDevice) {
 // The health probe, each finding against the virtual drawer, which never sees the open command.
 TEST_F(EndToEnd, HealthProbeGivesEachFindingItsExitCodeAndOneLastLine) {
     const std::string com = "COM" + std::to_string(drawer.ComNumber());
-    const std::string bits = sizeof(void*) == 8 ? "64" : "32";
-    const std::wstring longName(3000, L'X');
-    auto version = [](long v) {
-        return std::to_string(v / 1000000) + "." + std::to_string(v / 1000 % 1000) + "." +
-               std::to_string(v % 1000);
-    };
+    const std::string bits = std::to_string(sizeof(void*) * 8);
     enum Setup { Plain, Json, NoPort, NoDevice, LongName, NoControlObject, OtherControlObject };
     const struct {
         Setup setup;
         const char* drawerCommand;
         DWORD exit;
-        std::string says; // in the last line
+        std::string says; // a pattern the last line holds
     } cases[] = {
-        {Plain, "CLOSE", 0, " OK: drawer closed, answered in "},
+        {Plain, "CLOSE", 0, R"( OK: drawer closed, answered in \d+ ms \(port )" + com + ", "},
         {Plain, "OPEN", 0, " OK: drawer open, answered in "},
         {Json, "CLOSE", 0,
-         "\",\"status\":\"ok\",\"exitCode\":0,\"drawer\":\"closed\",\"port\":\"" + com + "\""},
-        {Json, "CLOSE", 0,
-         "\"controlObjectVersion\":\"" + version(co::kControlObjectVersion) +
-             "\",\"serviceObjectVersion\":\"" + version(kServiceObjectVersion) + "\",\"bitness\":" + bits},
-        {Plain, "MODE SILENT", 1, " FAULT: no answer from the drawer (PowerState 2004 after "},
-        {Plain, "UNAVAILABLE", 1, " FAULT: " + com + " is missing (Windows error 2, ResultCode 111)"},
+         R"(^\{"device":"VX-E2E[^"]*","status":"ok","exitCode":0,"drawer":"closed","port":")" + com +
+             R"(","answerMs":\d+,"controlObjectVersion":"1\.\d+\.\d+","serviceObjectVersion":"1\.\d+\.\d+",)" +
+             R"("bitness":)" + bits + R"(,"detail":"drawer closed, answered in \d+ ms"\}$)"},
+        {Plain, "MODE SILENT", 1, R"( FAULT: no answer from the drawer \(PowerState 2004 after )"},
+        {Plain, "UNAVAILABLE", 1, " FAULT: " + com + R"( is missing \(Windows error 2, ResultCode 111\))"},
         {Plain, "BUSY", 3,
          " PORT IN USE: " + com +
-             " is in use by another program, so the drawer was not asked "
-             "(Windows error 5, ResultCode 111)"},
-        {NoPort, "CLOSE", 2, " NOT CONFIGURED: no port is set for the device (ResultCode 111)"},
-        {NoDevice, "CLOSE", 2, " NOT CONFIGURED: no such device in the registry (ResultCode 109)"},
-        {LongName, "CLOSE", 2, " NOT CONFIGURED: no such device in the registry"},
-        {NoControlObject, "CLOSE", 2, " NOT CONFIGURED: no Control Object \"OPOS.CashDrawer\""},
+             R"( is in use by another program, so the drawer was not asked \(Windows error 5, )"},
+        {NoPort, "CLOSE", 2,
+         R"( NOT CONFIGURED: no port is set for the device \(ResultCode 111\) \(port none, )"},
+        {NoDevice, "CLOSE", 2, R"( NOT CONFIGURED: no such device in the registry \(ResultCode 109\))"},
+        {LongName, "CLOSE", 2, "^X{128} NOT CONFIGURED: no such device in the registry"},
+        {NoControlObject, "CLOSE", 2,
+         R"( NOT CONFIGURED: no Control Object "OPOS.CashDrawer".*Control Object none, )"},
         {OtherControlObject, "CLOSE", 0, " OK: drawer closed, answered in "},
     };
     for (const auto& c : cases) {
@@ -149,7 +144,7 @@ TEST_F(EndToEnd, HealthProbeGivesEachFindingItsExitCodeAndOneLastLine) {
             ASSERT_NO_FATAL_FAILURE(Regsvr32(VTX_CONTROL_VARIANT_DLL));
         }
         const std::wstring name = c.setup == NoDevice   ? UniqueDeviceName(L"VX-E2E-NONE")
-                                  : c.setup == LongName ? longName
+                                  : c.setup == LongName ? std::wstring(3000, L'X')
                                                         : device.Name();
         const auto start = Clock::now();
         ProgramRun run = RunProgram(Quoted(DosPathOf(VTX_DRAWERTEST_EXE)) + L" --check " + name +
@@ -159,11 +154,9 @@ TEST_F(EndToEnd, HealthProbeGivesEachFindingItsExitCodeAndOneLastLine) {
         EXPECT_EQ(run.exitCode, c.exit) << run.output;
         const std::string output = run.output.substr(0, run.output.find_last_not_of("\r\n") + 1);
         const std::string last = output.substr(output.find_last_of('\n') + 1);
-        EXPECT_NE(last.find(c.says), std::string::npos) << run.output;
+        EXPECT_TRUE(std::regex_search(last, std::regex(c.says))) << run.output;
+        EXPECT_TRUE(c.setup != Json || output == last) << "one object, nothing else";
         EXPECT_LT(last.size(), 2000u);
-        if (c.setup == Json) {
-            EXPECT_EQ(output, last) << "one object, nothing else";
-        }
         EXPECT_NE(drawer.Expect("STATS").find(" opens=0 "), std::string::npos);
         if (c.setup == NoControlObject || c.setup == OtherControlObject) {
             ASSERT_NO_FATAL_FAILURE(Regsvr32(VTX_CONTROL_DLL));

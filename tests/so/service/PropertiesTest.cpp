@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vtx::test {
@@ -187,44 +187,37 @@ TEST_F(PortValue, LongestNameThatFitsIsReadWhole) {
     EXPECT_EQ(Read(), longest);
 }
 
-// "PollInterval" in ms: kept within 100..10000 (and traced when it was not), the default when missing
-// or no number.
+// "PollInterval" in ms: the default when missing or no number, else kept within 100..10000, and traced
+// when it was not.
 TEST_F(PortValue, PollIntervalIsClampedTracedOrLeftAtTheDefault) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring log =
-        std::wstring(temp) + L"vtx-poll-" + std::to_wstring(GetCurrentProcessId()) + L".log";
+    const std::wstring log = L"poll-interval-test.log";
     DeleteFileW(log.c_str());
-    const struct {
-        DWORD type;
-        DWORD number;
-        const wchar_t* text;
-        DWORD expected;
-    } cases[] = {{REG_NONE, 0, L"", 1500},     {REG_DWORD, 250, L"", 250},     {REG_DWORD, 99, L"", 100},
-                 {REG_DWORD, 0, L"", 100},     {REG_DWORD, 10001, L"", 10000}, {REG_DWORD, ~0u, L"", 10000},
-                 {REG_SZ, 0, L" 250 ms", 250}, {REG_SZ, 0, L"fast", 1500},     {REG_BINARY, 250, L"", 1500}};
+    const std::vector<std::tuple<DWORD, DWORD, std::wstring, DWORD>> cases = {
+        {REG_NONE, 0, L"", 1500},     {REG_DWORD, 250, L"", 250},     {REG_DWORD, 99, L"", 100},
+        {REG_DWORD, 0, L"", 100},     {REG_DWORD, 10001, L"", 10000}, {REG_DWORD, ~0u, L"", 10000},
+        {REG_SZ, 0, L" 250 ms", 250}, {REG_SZ, 0, L"fast", 1500},     {REG_BINARY, 250, L"", 1500}};
     {
         CTraceLog trace;
         trace.Configure({kTraceFailures, log, 1 << 20}, L"VX-PORT");
-        for (const auto& c : cases) {
+        for (const auto& [type, number, text, expected] : cases) {
             device.DeleteValue(L"PollInterval");
-            if (c.type == REG_SZ) {
-                device.SetRaw(L"PollInterval", REG_SZ, c.text, static_cast<DWORD>((wcslen(c.text) + 1) * 2));
-            } else if (c.type != REG_NONE) {
-                device.SetRaw(L"PollInterval", c.type, &c.number, sizeof(c.number));
+            if (type != REG_NONE) {
+                device.SetRaw(L"PollInterval", type,
+                              type == REG_SZ ? static_cast<const void*>(text.c_str()) : &number,
+                              type == REG_SZ ? static_cast<DWORD>(text.size() + 1) * 2 : 4);
             }
             CCashDrawerProperties props;
             props.m_nPollIntervalMs = 7;
             EXPECT_TRUE(props.ReadRegistry(device.Path(), &trace));
-            EXPECT_EQ(props.m_nPollIntervalMs, c.expected) << c.type << " " << c.number << " " << c.text;
+            EXPECT_EQ(props.m_nPollIntervalMs, expected) << type << " " << number << " " << text.c_str();
         }
     }
-    std::ifstream in(log.c_str(), std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
-    EXPECT_NE(text.find("PollInterval 4294967295 ms is outside 100..10000: 10000 ms used"),
+    std::ostringstream read;
+    read << std::ifstream(log.c_str(), std::ios::binary).rdbuf();
+    const std::string written = read.str();
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 4) << written;
+    EXPECT_NE(written.find("PollInterval 4294967295 ms is outside 100..10000: 10000 ms used"),
               std::string::npos);
-    in.close();
     DeleteFileW(log.c_str());
 }
 
