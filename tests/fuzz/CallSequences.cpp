@@ -14,7 +14,9 @@
 #include "service/CashDrawer.h"
 #include "service/DispatchTable.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -118,10 +120,14 @@ struct Model {
     bool portHeld = false;      // the object holds a port handle (claim or enable without claim)
     bool mayBeDropped = false;  // that handle may have been dropped by an unanswered poll, or gone stale
     bool eventsUnknown = false; // WaitForDrawerClose moved DrawerOpened past the monitor's own view
+    // The drawer stopped answering while the monitor polled: an exchange it had already answered
+    // may still store its answer, until the next quiet point has waited one exchange out.
+    bool lateAnswer = false;
     // The drawer.
     bool drawerIsOpen = false, answering = true, plugged = true, available = true;
     bool Reachable() const { return plugged && available; }
     bool Polls() const { return plugged && answering; }
+    bool MayStore() const { return enabled && (Polls() || lateAnswer); }
     unsigned Bit(bool v) const { return v ? 2u : 1u; }
 };
 
@@ -213,7 +219,7 @@ public:
         if (m.enabled && !m.Polls()) {
             m.mayBeDropped = m.mayBeDropped || m.portHeld;
         }
-        if (m.enabled && m.Polls()) {
+        if (m.MayStore()) {
             m.drawerOpened |= m.drawerSeen; // the monitor may have seen any of them already
         }
         ++m_calls;
@@ -480,6 +486,10 @@ private:
                                                 "MODE GARBAGE", "MODE NORMAL", "UNPLUG",
                                                 "PLUG",         "UNAVAILABLE", "AVAILABLE"};
         m_drawer.Expect(kCommands[static_cast<int>(kind) - static_cast<int>(Kind::DrawerOpen)]);
+        if ((kind == Kind::Silent || kind == Kind::Garbage || kind == Kind::Unplug) && m.enabled &&
+            m.Polls()) {
+            m.lateAnswer = true;
+        }
         switch (kind) {
         case Kind::DrawerOpen:
         case Kind::DrawerClose:
@@ -514,7 +524,7 @@ private:
         if (pidx == 1001) {
             std::string fault =
                 Expect(what, got, {(m.drawerOpened & 1) ? 0L : -9, (m.drawerOpened & 2) ? 1L : -9});
-            m.drawerOpened = m.Bit(got != 0) | (m.enabled && m.Polls() ? m.drawerSeen : 0);
+            m.drawerOpened = m.Bit(got != 0) | (m.MayStore() ? m.drawerSeen : 0);
             return fault;
         }
         // What each property holds in the model, read before the read itself resets ResultCode.
@@ -608,17 +618,20 @@ private:
     std::string Quiet() {
         if (!m.open)
             return {};
+        if (m.lateAnswer) {
+            PumpFor(500); // longer than one exchange
+            m.drawerOpened |= m.enabled ? m.drawerSeen : 0;
+            m.lateAnswer = false;
+        }
         if (m.enabled && m.Polls() && !m.mayBeDropped && !m.frozen) {
             long state = m.drawerIsOpen ? 1 : 0;
             // By the last drawer event of this session; power events (2001, 2004) come between them.
             auto told = [&] {
-                auto updates = m_co.Updates();
-                for (size_t i = updates.size(); i > m_eventsAtOpen; --i) {
-                    if (updates[i - 1].status < 2000) {
-                        return updates[i - 1].status == state;
-                    }
-                }
-                return state == 0;
+                const auto updates = m_co.Updates();
+                const auto end = updates.rend() - static_cast<std::ptrdiff_t>(m_eventsAtOpen);
+                const auto last =
+                    std::find_if(updates.rbegin(), end, [](auto& u) { return u.status < 2000; });
+                return (last == end ? 0 : last->status) == state;
             };
             // A poll whose request left after this point answers for the drawer as it is now.
             const long requests = Requests();
