@@ -323,8 +323,7 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
 
 // Power is reported whenever PowerNotify is 1, "AutoReconnect" or not; "PollInterval" sets the pause.
 TEST_F(StatusMonitor, PowerNotifyAloneReportsPowerAtThePollIntervalsPace) {
-    const DWORD fast = 100;
-    device.SetRaw(L"PollInterval", REG_DWORD, &fast, sizeof(fast));
+    device.SetRaw(L"PollInterval", REG_SZ, L"100", 8);
     ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // read at Open
     CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
