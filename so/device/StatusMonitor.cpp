@@ -1,6 +1,7 @@
-// The status monitor thread: polls the drawer every 1.5 s while the device is enabled and
-// queues a status update for each answered change between open and closed (and, when the
-// site and the application ask for it, reopens a dropped port and reports power). The port
+// The status monitor thread: polls the drawer while the device is enabled, with a pause of 1.5 s
+// (or the site's "PollInterval") between polls, and queues a status update for each answered
+// change between open and closed. It reopens a dropped port when the site asks for it
+// ("AutoReconnect") and reports power when the application does (PowerNotify). The port
 // is shared with the Control Object's thread through the drawer link (protocol:
 // so/device/models/drawer_link.pml; its stop: so/events/models/worker_stop.pml).
 #include "device/StatusMonitor.h"
@@ -11,7 +12,6 @@
 namespace vtx {
 
 namespace {
-constexpr DWORD kPollPauseMs = 1500;
 // What the monitor may take to see a stop between two exchanges.
 constexpr DWORD kStopLimitMs = 1000;
 } // namespace
@@ -35,7 +35,7 @@ bool CStatusMonitor::Start(const Settings& settings) {
         m_trace.Log(kTraceFailures, "status monitor not started: error %lu", GetLastError());
         return false;
     }
-    m_trace.Log(kTraceWire, "status monitor started");
+    m_trace.Log(kTraceWire, "status monitor started: %lu ms between polls", settings.pollPauseMs);
     return true;
 }
 
@@ -80,7 +80,7 @@ void CStatusMonitor::Run() {
                 previous = current;
             }
             // The pause ends early on a stop request, so a stop never waits out the pause.
-            if (m_thread.WaitForStop(kPollPauseMs)) {
+            if (m_thread.WaitForStop(m_settings.pollPauseMs)) {
                 break;
             }
         }

@@ -20,7 +20,12 @@ public:
         bool reconnect = false;
         // Report power (OPOS_SUE_POWER_*) and keep PowerState.
         bool reportPower = false;
+        // The pause between the end of one poll and the start of the next ("PollInterval").
+        DWORD pollPauseMs = kDefaultPollPauseMs;
     };
+    static constexpr DWORD kDefaultPollPauseMs = 1500;
+    static constexpr DWORD kMinPollPauseMs = 100;
+    static constexpr DWORD kMaxPollPauseMs = 10000;
 
     // powerState is the property the power reports keep.
     CStatusMonitor(CDrawerLink& link, IStatusSink& sink, CTraceLog& trace, std::atomic<long>& powerState);

@@ -95,7 +95,7 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
     m_properties.CapStatus = 1;
     m_properties.CapStatusMultiDrawerDetect = 0;
     m_properties.DrawerOpened = 0;
-    if (!m_properties.ReadRegistry(keyPath)) {
+    if (!m_properties.ReadRegistry(keyPath, &m_trace)) {
         return OPOS_E_NOSERVICE;
     }
     m_link.SetTarget(m_properties.m_strPortName, m_properties.m_nBaudRate);

@@ -6,6 +6,7 @@
 #include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace vtx {
@@ -14,7 +15,7 @@ CCashDrawerProperties::CCashDrawerProperties() {
     Reset();
 }
 
-bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath) {
+bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath, CTraceLog* trace) {
     // Read access is all this needs; asking for more would refuse every
     // application that runs without administrator rights.
     UniqueRegKey key;
@@ -23,6 +24,19 @@ bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath) {
         return false;
     }
     m_bAutoReconnect = ReadRegistryNumber(key.get(), L"AutoReconnect").value_or(0) == 1;
+
+    // Missing, or no number at all: the default. Out of range: the nearest limit, since a
+    // site that asked for "fast" or "slow" should get as near to it as the monitor allows.
+    m_nPollIntervalMs = CStatusMonitor::kDefaultPollPauseMs;
+    if (const auto asked = ReadRegistryNumber(key.get(), L"PollInterval")) {
+        m_nPollIntervalMs = static_cast<DWORD>(
+            std::clamp<uint64_t>(*asked, CStatusMonitor::kMinPollPauseMs, CStatusMonitor::kMaxPollPauseMs));
+        if (trace != nullptr && m_nPollIntervalMs != *asked) {
+            trace->Log(kTraceFailures, "PollInterval %llu ms is outside %lu..%lu: %lu ms used",
+                       static_cast<unsigned long long>(*asked), CStatusMonitor::kMinPollPauseMs,
+                       CStatusMonitor::kMaxPollPauseMs, m_nPollIntervalMs);
+        }
+    }
 
     // A missing, non-text or oversized value leaves no port name, so every
     // open attempt fails cleanly rather than on a stale or truncated name.

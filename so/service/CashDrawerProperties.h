@@ -1,7 +1,9 @@
 #pragma once
 // The cash drawer's properties and device values. Control Object's thread, except the
 // atomic DrawerOpened, which the status monitor writes too.
+#include "device/StatusMonitor.h"
 #include "service/CommonProperties.h"
+#include "trace/TraceLog.h"
 
 #include <atomic>
 #include <string>
@@ -13,9 +15,10 @@ class CCashDrawerProperties : public CCommonProperties {
 public:
     CCashDrawerProperties();
 
-    // Reads the device's "Port" and "AutoReconnect" values from HKLM\keyPath.
+    // Reads the device's "Port", "AutoReconnect" and "PollInterval" values from HKLM\keyPath,
+    // and says in the trace, when given one, what it had to change.
     // False (and 104 stored) when the key cannot be opened.
-    bool ReadRegistry(const std::wstring& keyPath);
+    bool ReadRegistry(const std::wstring& keyPath, CTraceLog* trace = nullptr);
 
     long CapStatus = 1;
     long CapStatusMultiDrawerDetect = 0;
@@ -23,9 +26,10 @@ public:
     std::atomic<long> DrawerOpened{0};
     std::wstring m_strPortName;
     unsigned long m_nBaudRate = 9600;
-    // "AutoReconnect" is 1: the monitor reopens a dropped port, and reports
-    // power when PowerNotify asks for it. Anything else: it never reopens.
+    // "AutoReconnect" is 1: the monitor reopens a dropped port. Anything else: it never reopens.
     bool m_bAutoReconnect = false;
+    // "PollInterval": the monitor's pause between polls, in ms, within the monitor's limits.
+    DWORD m_nPollIntervalMs = CStatusMonitor::kDefaultPollPauseMs;
 };
 
 } // namespace vtx

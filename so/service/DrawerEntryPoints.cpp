@@ -29,7 +29,10 @@ long CCashDrawer::EnableDevice(bool enable) {
         settings.startedOpen = m_properties.DrawerOpened != 0;
         settings.reconnect = m_properties.m_bAutoReconnect;
         // PowerNotify cannot change while enabled, so the monitor may take this as it is.
-        settings.reportPower = m_properties.m_bAutoReconnect && m_properties.PowerNotify == OPOS_PN_ENABLED;
+        // Every application that sets it gets power reports (CapPowerReporting is
+        // standard), with or without "AutoReconnect".
+        settings.reportPower = m_properties.PowerNotify == OPOS_PN_ENABLED;
+        settings.pollPauseMs = m_properties.m_nPollIntervalMs;
         if (!m_monitor.Start(settings)) {
             // Without a monitor the device would be "enabled" but never report.
             if (openedHere) {

@@ -2,9 +2,12 @@
 // registrations, the Control Object (ours, or one standing for another
 // maker's) and the real service object.
 #include "ByRef.h"
+#include "Elapsed.h"
 #include "EndToEndFixture.h"
 
 #include <algorithm>
+#include <regex>
+#include <tuple>
 
 namespace vtx::test {
 namespace {
@@ -97,6 +100,64 @@ TEST_F(EndToEnd, DrawerTestProgramFailsForAMissingDevice) {
     EXPECT_EQ(run.exitCode, 1u) << run.output;
     EXPECT_NE(run.output.find("ResultCode 109"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("drawer test FAILED"), std::string::npos) << run.output;
+}
+
+// The health probe, each finding against the virtual drawer, which never sees the open command.
+TEST_F(EndToEnd, HealthProbeGivesEachFindingItsExitCodeAndOneLastLine) {
+    const std::string com = "COM" + std::to_string(drawer.ComNumber());
+    enum Setup { Plain, Json, NoPort, NoDevice, LongName, NoControlObject, OtherControlObject };
+    // Setup (NoPort last: it deletes the port), drawer command, exit code, a pattern of the last line.
+    const std::tuple<Setup, const char*, DWORD, std::string> cases[] = {
+        {Plain, "CLOSE", 0, R"( OK: drawer closed, answered in \d+ ms \(port )" + com + ", "},
+        {Plain, "OPEN", 0, " OK: drawer open, answered in "},
+        {Json, "CLOSE", 0,
+         R"(^\{"device":"VX-E2E[^"]*","status":"ok","exitCode":0,"drawer":"closed","port":")" + com +
+             R"(","answerMs":\d+,"controlObjectVersion":"1\.\d+\.\d+","serviceObjectVersion":"1\.\d+\.\d+",)" +
+             R"("bitness":)" + std::to_string(sizeof(void*) * 8) +
+             R"(,"detail":"drawer closed, answered in \d+ ms"\}$)"},
+        {Plain, "MODE SILENT", 1, R"( FAULT: no answer from the drawer \(PowerState 2004 after )"},
+        {Plain, "UNAVAILABLE", 1, " FAULT: " + com + R"( is missing \(Windows error 2, ResultCode 111\))"},
+        {Plain, "BUSY", 3,
+         " PORT IN USE: " + com +
+             R"( is in use by another program, so the drawer was not asked \(Windows error 5, )"},
+        {NoDevice, "CLOSE", 2, R"( NOT CONFIGURED: no such device in the registry \(ResultCode 109\))"},
+        {LongName, "CLOSE", 2, "^X{128} NOT CONFIGURED: no such device in the registry"},
+        {NoControlObject, "CLOSE", 2,
+         R"( NOT CONFIGURED: no Control Object "OPOS.CashDrawer".*Control Object none, )"},
+        {OtherControlObject, "CLOSE", 0, " OK: drawer closed, answered in "},
+        {NoPort, "CLOSE", 2,
+         R"( NOT CONFIGURED: no port is set for the device \(ResultCode 111\) \(port none, )"},
+    };
+    for (const auto& [setup, drawerCommand, exit, says] : cases) {
+        SCOPED_TRACE(says);
+        drawer.Reset();
+        drawer.Expect(drawerCommand);
+        if (setup == NoPort) {
+            device.DeleteValue(L"Port");
+        } else if (setup == NoControlObject) {
+            ASSERT_EQ(RunRegsvr32(DosPathOf(VTX_CONTROL_DLL), true).exitCode, 0u);
+        } else if (setup == OtherControlObject) {
+            ASSERT_NO_FATAL_FAILURE(Regsvr32(VTX_CONTROL_VARIANT_DLL));
+        }
+        const std::wstring name = setup == NoDevice   ? UniqueDeviceName(L"VX-E2E-NONE")
+                                  : setup == LongName ? std::wstring(3000, L'X')
+                                                      : device.Name();
+        const auto start = Clock::now();
+        ProgramRun run = RunProgram(Quoted(DosPathOf(VTX_DRAWERTEST_EXE)) + L" --check " + name +
+                                        (setup == Json ? L" --json" : L""),
+                                    20000);
+        EXPECT_LT(MsSince(start), 5000) << run.output;
+        EXPECT_EQ(run.exitCode, exit) << run.output;
+        const std::string output = run.output.substr(0, run.output.find_last_not_of("\r\n") + 1);
+        const std::string last = output.substr(output.find_last_of('\n') + 1);
+        EXPECT_TRUE(std::regex_search(last, std::regex(says))) << run.output;
+        EXPECT_TRUE(setup != Json || output == last) << "one object, nothing else";
+        EXPECT_LT(last.size(), 2000u);
+        EXPECT_NE(drawer.Expect("STATS").find(" opens=0 "), std::string::npos);
+        if (setup == NoControlObject || setup == OtherControlObject) {
+            ASSERT_NO_FATAL_FAILURE(Regsvr32(VTX_CONTROL_DLL));
+        }
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "service/CashDrawer.h"
 #include "service/DispatchTable.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -108,6 +109,8 @@ std::string Show(const Step& s) {
 struct Model {
     bool open = false, claimed = false, enabled = false, frozen = false;
     long rc = 0, freezeNumber = 0, binary = 0, powerNotify = 0;
+    // The monitor was started with PowerNotify 1 since PowerState was last reset: 2001 and 2004 may show.
+    bool powerReports = false;
     std::wstring healthText;
     unsigned drawerOpened = 1; // bit 0: 0 possible, bit 1: 1 possible
     // The drawer's states since the monitor was last seen in step with it: a
@@ -116,10 +119,14 @@ struct Model {
     bool portHeld = false;      // the object holds a port handle (claim or enable without claim)
     bool mayBeDropped = false;  // that handle may have been dropped by an unanswered poll, or gone stale
     bool eventsUnknown = false; // WaitForDrawerClose moved DrawerOpened past the monitor's own view
+    // The drawer stopped answering while the monitor polled: an exchange it had already answered
+    // may still store its answer, until the next quiet point has waited one exchange out.
+    bool lateAnswer = false;
     // The drawer.
     bool drawerIsOpen = false, answering = true, plugged = true, available = true;
     bool Reachable() const { return plugged && available; }
     bool Polls() const { return plugged && answering; }
+    bool MayStore() const { return enabled && (Polls() || lateAnswer); }
     unsigned Bit(bool v) const { return v ? 2u : 1u; }
 };
 
@@ -211,7 +218,7 @@ public:
         if (m.enabled && !m.Polls()) {
             m.mayBeDropped = m.mayBeDropped || m.portHeld;
         }
-        if (m.enabled && m.Polls()) {
+        if (m.MayStore()) {
             m.drawerOpened |= m.drawerSeen; // the monitor may have seen any of them already
         }
         ++m_calls;
@@ -313,6 +320,7 @@ private:
             return Answer("OpenService", got, 106);
         }
         m.freezeNumber = m.binary = m.powerNotify = 0;
+        m.powerReports = false;
         m.healthText.clear();
         m.claimed = m.enabled = false;
         if (missing) {
@@ -477,6 +485,10 @@ private:
                                                 "MODE GARBAGE", "MODE NORMAL", "UNPLUG",
                                                 "PLUG",         "UNAVAILABLE", "AVAILABLE"};
         m_drawer.Expect(kCommands[static_cast<int>(kind) - static_cast<int>(Kind::DrawerOpen)]);
+        if ((kind == Kind::Silent || kind == Kind::Garbage || kind == Kind::Unplug) && m.enabled &&
+            m.Polls()) {
+            m.lateAnswer = true;
+        }
         switch (kind) {
         case Kind::DrawerOpen:
         case Kind::DrawerClose:
@@ -511,7 +523,7 @@ private:
         if (pidx == 1001) {
             std::string fault =
                 Expect(what, got, {(m.drawerOpened & 1) ? 0L : -9, (m.drawerOpened & 2) ? 1L : -9});
-            m.drawerOpened = m.Bit(got != 0) | (m.enabled && m.Polls() ? m.drawerSeen : 0);
+            m.drawerOpened = m.Bit(got != 0) | (m.MayStore() ? m.drawerSeen : 0);
             return fault;
         }
         // What each property holds in the model, read before the read itself resets ResultCode.
@@ -532,6 +544,10 @@ private:
                                            {505, 0},
                                            {1501, 1},
                                            {1502, 0}};
+        if (pidx == 14 && m.powerReports && (got == 2001 || got == 2004)) {
+            m.rc = 0;
+            return {};
+        }
         auto expected = held.find(pidx);
         if (expected == held.end()) {
             return Answer(what.c_str(), got, 106);
@@ -555,10 +571,12 @@ private:
                         m.portHeld = true;
                         m.mayBeDropped = false;
                         m.enabled = true;
+                        m.powerReports = m.powerNotify == 1;
                     }
                     return Expect("enable", got, allowed);
                 }
                 m.enabled = true;
+                m.powerReports = m.powerNotify == 1;
                 Store(0);
             } else {
                 m.enabled = false;
@@ -599,11 +617,20 @@ private:
     std::string Quiet() {
         if (!m.open)
             return {};
+        if (m.lateAnswer) {
+            PumpFor(500); // longer than one exchange
+            m.drawerOpened |= m.enabled ? m.drawerSeen : 0;
+            m.lateAnswer = false;
+        }
         if (m.enabled && m.Polls() && !m.mayBeDropped && !m.frozen) {
             long state = m.drawerIsOpen ? 1 : 0;
+            // By the last drawer event of this session; power events (2001, 2004) come between them.
             auto told = [&] {
-                auto updates = m_co.Updates();
-                return (updates.size() > m_eventsAtOpen ? updates.back().status : 0) == state;
+                const auto updates = m_co.Updates();
+                const auto end = updates.rend() - static_cast<long>(m_eventsAtOpen);
+                const auto last =
+                    std::find_if(updates.rbegin(), end, [](auto& u) { return u.status < 2000; });
+                return (last == end ? 0 : last->status) == state;
             };
             // A poll whose request left after this point answers for the drawer as it is now.
             const long requests = Requests();

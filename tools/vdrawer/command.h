@@ -26,6 +26,7 @@ struct Command {
         Plug,
         Unavailable,
         Available,
+        Busy,
         Stall,
         Drain,
         Rx,

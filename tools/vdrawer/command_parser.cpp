@@ -169,6 +169,7 @@ constexpr Plain kPlainCommands[] = {
     {"PLUG", Command::Kind::Plug},
     {"UNAVAILABLE", Command::Kind::Unavailable},
     {"AVAILABLE", Command::Kind::Available},
+    {"BUSY", Command::Kind::Busy},
     {"STALL", Command::Kind::Stall},
     {"DRAIN", Command::Kind::Drain},
     {"RX", Command::Kind::Rx},

@@ -84,10 +84,13 @@ std::optional<std::string> Controller::execute(ControlServer::ClientId client, c
         line_.plug();
         return "OK";
     case Kind::Unavailable:
-        line_.set_available(false);
+        line_.set_availability(SerialLine::Availability::Missing);
         return "OK";
     case Kind::Available:
-        line_.set_available(true);
+        line_.set_availability(SerialLine::Availability::Available);
+        return "OK";
+    case Kind::Busy:
+        line_.set_availability(SerialLine::Availability::Busy);
         return "OK";
     case Kind::Stall:
         line_.set_draining(false);
@@ -105,7 +108,7 @@ std::optional<std::string> Controller::execute(ControlServer::ClientId client, c
         return line_.client_holds() ? "OK HELD" : "OK FREE";
     case Kind::Reset:
         drawer_.reset();
-        line_.set_available(true);
+        line_.set_availability(SerialLine::Availability::Available);
         line_.set_draining(true);
         line_.plug();
         return "OK";

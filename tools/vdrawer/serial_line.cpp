@@ -22,8 +22,8 @@ void SerialLine::unplug() {
     pty_.reset();
 }
 
-void SerialLine::set_available(bool available) {
-    available_ = available;
+void SerialLine::set_availability(Availability availability) {
+    availability_ = availability;
     update_link();
 }
 
@@ -44,7 +44,9 @@ void SerialLine::write(std::span<const std::uint8_t> bytes) {
 }
 
 void SerialLine::update_link() {
-    if (pty_ && available_) {
+    if (availability_ == Availability::Busy) {
+        link_.point_to("/");
+    } else if (pty_ && availability_ == Availability::Available) {
         // Re-pointed even when we think it is there: someone may have deleted it behind our back.
         link_.point_to(pty_->slave_path());
     } else {

@@ -11,15 +11,21 @@
 namespace vdrawer {
 
 // The drawer's end of the serial cable. "Plugged" means a pty exists; "available" means the Windows
-// side can find it. The com link exists exactly when both hold.
+// side can find it. The com link points at the pty exactly when both hold.
 class SerialLine {
 public:
+    // What a new open of the port meets (whoever holds it keeps it): the drawer's pty; no link
+    // (ENOENT: Windows error 2, as for an unplugged adapter); or, for a port another program
+    // holds, a link to a directory, which Wine refuses to open as a device with error 5, the
+    // error Windows gives (Wine itself never refuses a second open of a serial port).
+    enum class Availability { Available, Missing, Busy };
+
     // Plugged and available at once. Throws std::system_error.
     SerialLine(const std::filesystem::path& prefix, int com);
 
     void plug();
     void unplug();
-    void set_available(bool available);
+    void set_availability(Availability availability);
 
     bool plugged() const { return pty_.has_value(); }
     // A stalled line is not read, so the kernel's buffer fills and the client's
@@ -40,7 +46,7 @@ private:
     // Declared first so the link goes before the pty it points at.
     std::optional<PtyPort> pty_;
     ComLink link_;
-    bool available_ = true;
+    Availability availability_ = Availability::Available;
     bool draining_ = true;
 };
 

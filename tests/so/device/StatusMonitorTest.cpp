@@ -323,6 +323,22 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
     }
 }
 
+// Power is reported whenever PowerNotify is 1, "AutoReconnect" or not; "PollInterval" sets the pause.
+TEST_F(StatusMonitor, PowerNotifyAloneReportsPowerAtThePollIntervalsPace) {
+    device.SetRaw(L"PollInterval", REG_SZ, L"100", 8);
+    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // read at Open
+    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
+    ASSERT_EQ(Enable(1), 0);
+    const int before = Requests();
+    EXPECT_TRUE(PumpUntil([&] { return Requests() >= before + 8; }, 3000)) << "1.5 s pauses would take 12 s";
+    drawer.Expect("MODE SILENT");
+    ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 2; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(co.Statuses(), (std::vector<long>{2001, 2004}));
+    EXPECT_EQ(Number(14), 2004);
+}
+
 TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
     ASSERT_EQ(Enable(1), 0);
     CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});

@@ -1,12 +1,17 @@
-// Property reads and writes by index, and the device's "Port" value.
+// Property reads and writes by index, and the device's "Port" and "PollInterval" values.
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
 #include "opos/OposConstants.h"
+#include "trace/TraceLog.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vtx::test {
@@ -180,6 +185,40 @@ TEST_F(PortValue, LongestNameThatFitsIsReadWhole) {
     std::wstring longest(512, L'9');
     device.SetRaw(L"Port", REG_SZ, longest.c_str(), static_cast<DWORD>(longest.size() * sizeof(wchar_t)));
     EXPECT_EQ(Read(), longest);
+}
+
+// "PollInterval" in ms: the default when missing or no number, else kept within 100..10000, and traced
+// when it was not.
+TEST_F(PortValue, PollIntervalIsClampedTracedOrLeftAtTheDefault) {
+    const std::wstring log = L"poll-interval-test.log";
+    DeleteFileW(log.c_str());
+    const std::vector<std::tuple<DWORD, DWORD, std::wstring, DWORD>> cases = {
+        {REG_NONE, 0, L"", 1500},     {REG_DWORD, 250, L"", 250},     {REG_DWORD, 99, L"", 100},
+        {REG_DWORD, 0, L"", 100},     {REG_DWORD, 10001, L"", 10000}, {REG_DWORD, ~0u, L"", 10000},
+        {REG_SZ, 0, L" 250 ms", 250}, {REG_SZ, 0, L"fast", 1500},     {REG_BINARY, 250, L"", 1500}};
+    {
+        CTraceLog trace;
+        trace.Configure({kTraceFailures, log, 1 << 20}, L"VX-PORT");
+        for (const auto& [type, number, text, expected] : cases) {
+            device.DeleteValue(L"PollInterval");
+            if (type != REG_NONE) {
+                device.SetRaw(L"PollInterval", type,
+                              type == REG_SZ ? static_cast<const void*>(text.c_str()) : &number,
+                              type == REG_SZ ? static_cast<DWORD>(text.size() + 1) * 2 : 4);
+            }
+            CCashDrawerProperties props;
+            props.m_nPollIntervalMs = 7;
+            EXPECT_TRUE(props.ReadRegistry(device.Path(), &trace));
+            EXPECT_EQ(props.m_nPollIntervalMs, expected) << type << " " << number << " " << text.c_str();
+        }
+    }
+    std::ostringstream read;
+    read << std::ifstream(log.c_str(), std::ios::binary).rdbuf();
+    const std::string written = read.str();
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 4) << written;
+    EXPECT_NE(written.find("PollInterval 4294967295 ms is outside 100..10000: 10000 ms used"),
+              std::string::npos);
+    DeleteFileW(log.c_str());
 }
 
 TEST_F(PortValue, MissingKeyStores104AndKeepsTheName) {

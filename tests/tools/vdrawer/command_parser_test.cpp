@@ -30,6 +30,7 @@ TEST(CommandParser, KeywordsIgnoreCaseAndSpacing) {
     EXPECT_EQ(parsed("  sTaTe\t").kind, Kind::State);
     EXPECT_EQ(parsed("unavailable").kind, Kind::Unavailable);
     EXPECT_EQ(parsed("Available").kind, Kind::Available);
+    EXPECT_EQ(parsed("busy").kind, Kind::Busy);
     EXPECT_EQ(parsed("stall").kind, Kind::Stall);
     EXPECT_EQ(parsed("DRAIN").kind, Kind::Drain);
     EXPECT_EQ(parsed("quit").kind, Kind::Quit);

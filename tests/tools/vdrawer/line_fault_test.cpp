@@ -81,6 +81,16 @@ TEST_F(LineFaults, UnavailableHidesThePortFromNewOpensOnly) {
     EXPECT_TRUE(vd_.link_target());
 }
 
+// A port another program holds: new opens meet a directory (Wine: error 5), root's too.
+TEST_F(LineFaults, BusyRefusesNewOpensUntilAvailable) {
+    expect_ok("BUSY");
+    EXPECT_EQ(::open(vd_.link_path().c_str(), O_RDWR | O_NOCTTY), -1);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(ask(), kClosedReply) << "whoever holds the port keeps it";
+    expect_ok("AVAILABLE");
+    EXPECT_NE(vd_.link_target().value_or("/"), "/") << "the drawer's port again";
+}
+
 TEST_F(LineFaults, LineTellsWhetherTheClientHoldsThePortAndDisturbsNeither) {
     EXPECT_EQ(vd_.command("LINE"), "OK HELD");
     EXPECT_EQ(ask(), kClosedReply);
