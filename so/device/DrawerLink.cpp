@@ -47,8 +47,9 @@ bool CDrawerLink::OpenLocked(const std::wstring& portName, unsigned long baudRat
             return false;
         }
         if (!m_serialPort.OpenConfigured(number, baudRate)) {
+            m_nLastError = GetLastError();
             if (m_trace.On(kTraceFailures)) {
-                const DWORD error = GetLastError();
+                const DWORD error = m_nLastError;
                 m_trace.Log(kTraceFailures, "port \"%s\" (COM%ld) not opened: error %lu",
                             CTraceLog::Utf8(portName.c_str(), portName.size()).c_str(), number, error);
             }
@@ -105,7 +106,8 @@ bool CDrawerLink::SendStatusRequestLocked() {
         return true;
     }
     if (m_serialPort.IsOpen()) {
-        m_trace.Log(kTraceFailures, "status request not sent: error %lu", GetLastError());
+        m_nLastError = GetLastError();
+        m_trace.Log(kTraceFailures, "status request not sent: error %lu", m_nLastError.load());
     } else {
         m_trace.Log(kTraceWire, "status request not sent: the port is not open");
     }
@@ -138,7 +140,8 @@ bool CDrawerLink::QueryDrawerState(bool lastKnown, bool* answered) {
     // one: a port whose input cannot be emptied is asked nothing.
     bool emptied = true;
     if (m_serialPort.IsOpen() && !m_serialPort.PurgeInput()) {
-        m_trace.Log(kTraceFailures, "receive buffer not emptied: error %lu", GetLastError());
+        m_nLastError = GetLastError();
+        m_trace.Log(kTraceFailures, "receive buffer not emptied: error %lu", m_nLastError.load());
         emptied = false;
     }
     if (emptied && SendStatusRequestLocked()) {
@@ -157,6 +160,7 @@ bool CDrawerLink::QueryDrawerState(bool lastKnown, bool* answered) {
             }
             Sleep(kReplyPauseMs);
         }
+        m_nLastError = ERROR_TIMEOUT;
     }
     // No answer: drop the port, so the next command or poll starts with a reopen.
     if (m_serialPort.IsOpen()) {
@@ -182,6 +186,7 @@ long CDrawerLink::WriteOpenCommand() {
         return opos::OPOS_SUCCESS;
     }
     const DWORD error = GetLastError();
+    m_nLastError = error;
     m_trace.Log(kTraceFailures, "open-drawer command not written: error %lu", error);
     DropLocked("write failed", true);
     return ClassifyWriteFailure(error);
@@ -237,6 +242,7 @@ bool CDrawerLink::Reconnect(HANDLE stopRequest) {
         return false;
     }
     if (!opener->Opened()) {
+        m_nLastError = opener->Error();
         m_trace.Log(kTraceCalls, "reconnect: port still missing (error %lu)", opener->Error());
         return false;
     }

@@ -68,6 +68,9 @@ public:
     bool Reconnect(HANDLE stopRequest);
 
     bool IsOpen() const { return m_bOpen.load(); }
+    // The Windows error of the latest open, write or exchange that failed
+    // (ERROR_TIMEOUT for a drawer that did not answer), for the event log.
+    DWORD LastError() const { return m_nLastError.load(); }
     bool ReopenPending() const { return m_bReopenPort.load(); }
 
 private:
@@ -88,6 +91,7 @@ private:
     std::atomic<bool> m_bReopenPort{false};
     // m_serialPort.IsOpen(), for readers without the mutex.
     std::atomic<bool> m_bOpen{false};
+    std::atomic<DWORD> m_nLastError{0};
     // Exchanges begun so far, and the latest one the drawer answered, with what it said.
     uint64_t m_nExchanges = 0;
     uint64_t m_nLastAnswer = 0;

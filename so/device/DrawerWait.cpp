@@ -17,7 +17,8 @@ constexpr int kSilentPollsLimit = 3;
 enum class WaitVerdict { Open, Closed, Gone };
 } // namespace
 
-long WaitForClose(CDrawerLink& link, ISpeaker& speaker, CTraceLog& trace, const BeepSettings& beep) {
+long WaitForClose(CDrawerLink& link, ISpeaker& speaker, CTraceLog& trace, CDeviceEventLog& events,
+                  const BeepSettings& beep) {
     const uint64_t firstExchange = link.BeginWait();
     const DWORD start = speaker.TickCount();
     DWORD lastAnswered = GetTickCount();
@@ -69,6 +70,7 @@ long WaitForClose(CDrawerLink& link, ISpeaker& speaker, CTraceLog& trace, const 
         // A drawer gone for good must not hold the application's thread for ever.
         trace.Log(kTraceFailures, "WaitForDrawerClose: no answer from the drawer for %lu ms, given up",
                   kSilenceLimitMs);
+        events.WaitGaveUp(GetTickCount() - lastAnswered, link.LastError());
         return opos::OPOS_E_NOHARDWARE;
     }
     return opos::OPOS_SUCCESS;

@@ -3,6 +3,7 @@
 // drawer answers "closed" or stops answering for good. Runs on the Control Object's thread.
 #include "device/DrawerLink.h"
 #include "device/Speaker.h"
+#include "trace/DeviceEventLog.h"
 #include "trace/TraceLog.h"
 
 namespace vtx {
@@ -17,6 +18,8 @@ struct BeepSettings {
 // Waits for the drawer to be closed: OPOS_SUCCESS once it answered "closed" to an
 // exchange begun after the wait began (its own poll or the monitor's), or
 // OPOS_E_NOHARDWARE once at least 10 s passed and three polls in a row went unanswered.
-long WaitForClose(CDrawerLink& link, ISpeaker& speaker, CTraceLog& trace, const BeepSettings& beep);
+// A wait that gives up goes to the event log too.
+long WaitForClose(CDrawerLink& link, ISpeaker& speaker, CTraceLog& trace, CDeviceEventLog& events,
+                  const BeepSettings& beep);
 
 } // namespace vtx

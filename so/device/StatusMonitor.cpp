@@ -1,7 +1,8 @@
 // The status monitor thread: polls the drawer while the device is enabled, with a pause of 1.5 s
 // (or the site's "PollInterval") between polls, and queues a status update for each answered
 // change between open and closed. It reopens a dropped port when the site asks for it
-// ("AutoReconnect") and reports power when the application does (PowerNotify). The port
+// ("AutoReconnect") and reports power when the application does (PowerNotify); a drawer that
+// stops answering or comes back goes to the event log either way. The port
 // is shared with the Control Object's thread through the drawer link (protocol:
 // so/device/models/drawer_link.pml; its stop: so/events/models/worker_stop.pml).
 #include "device/StatusMonitor.h"
@@ -17,8 +18,8 @@ constexpr DWORD kStopLimitMs = 1000;
 } // namespace
 
 CStatusMonitor::CStatusMonitor(CDrawerLink& link, IStatusSink& sink, CTraceLog& trace,
-                               std::atomic<long>& powerState)
-    : m_link(link), m_sink(sink), m_trace(trace), m_powerState(powerState) {}
+                               CDeviceEventLog& events, std::atomic<long>& powerState)
+    : m_link(link), m_sink(sink), m_trace(trace), m_events(events), m_powerState(powerState) {}
 
 CStatusMonitor::~CStatusMonitor() {
     Stop();
@@ -45,7 +46,8 @@ void CStatusMonitor::Stop() {
     // and ends on the request. The bound of any port, not of the port held now:
     // a reopen may hand the monitor another port's time-outs after this point.
     // So a monitor is never ended by force for its drawer.
-    StopWorker(m_thread, kStopLimitMs + CSerialPort::kMaxExchangeBoundMs, "status monitor", m_trace);
+    StopWorker(m_thread, kStopLimitMs + CSerialPort::kMaxExchangeBoundMs, "status monitor", m_trace,
+               m_events);
 }
 
 void CStatusMonitor::RestartPowerReporting() {
@@ -75,6 +77,8 @@ void CStatusMonitor::Run() {
             const bool current = m_link.QueryDrawerState(previous, &answered);
             // Power first: a drawer replugged while open is online before it is open.
             ReportPower(answered);
+            // Outside the port mutex, which QueryDrawerState has let go of.
+            m_events.PollResult(answered, m_link.LastError());
             if (answered && current != previous) {
                 m_sink.QueueStatusUpdate(current ? opos::CASH_SUE_DRAWEROPEN : opos::CASH_SUE_DRAWERCLOSED);
                 previous = current;

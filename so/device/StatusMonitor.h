@@ -5,6 +5,7 @@
 #include "device/DrawerLink.h"
 #include "events/OPOSThread.h"
 #include "events/StatusSink.h"
+#include "trace/DeviceEventLog.h"
 #include "trace/TraceLog.h"
 
 #include <atomic>
@@ -27,8 +28,10 @@ public:
     static constexpr DWORD kMinPollPauseMs = 100;
     static constexpr DWORD kMaxPollPauseMs = 10000;
 
-    // powerState is the property the power reports keep.
-    CStatusMonitor(CDrawerLink& link, IStatusSink& sink, CTraceLog& trace, std::atomic<long>& powerState);
+    // powerState is the property the power reports keep; events hears of a drawer that stops
+    // answering or comes back, whatever PowerNotify and AutoReconnect are.
+    CStatusMonitor(CDrawerLink& link, IStatusSink& sink, CTraceLog& trace, CDeviceEventLog& events,
+                   std::atomic<long>& powerState);
     CStatusMonitor(const CStatusMonitor&) = delete;
     CStatusMonitor& operator=(const CStatusMonitor&) = delete;
     ~CStatusMonitor();
@@ -52,6 +55,7 @@ private:
     CDrawerLink& m_link;
     IStatusSink& m_sink;
     CTraceLog& m_trace;
+    CDeviceEventLog& m_events;
     std::atomic<long>& m_powerState;
     Settings m_settings;
     // Makes a report's change of PowerState and its event one step for RestartPowerReporting.

@@ -1,6 +1,7 @@
 // The worker stop protocol shared by the status monitor and the event dispatch thread.
 #include "events/OPOSThread.h"
 
+#include "trace/DeviceEventLog.h"
 #include "trace/TraceLog.h"
 
 namespace vtx {
@@ -69,7 +70,8 @@ long COPOSThread::ForcedStopCount() {
     return g_forcedStops.load();
 }
 
-void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace) {
+void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace,
+                CDeviceEventLog& events) {
     if (!worker.IsRunning()) {
         return;
     }
@@ -79,6 +81,7 @@ void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog&
     const DWORD spent = GetTickCount() - start;
     if (COPOSThread::ForcedStopCount() != forcedBefore) {
         trace.Log(kTraceFailures, "%s ended by force after %lu ms", name, spent);
+        events.WorkerForced(name, limitMs);
     } else {
         trace.Log(kTraceWire, "%s stopped in %lu ms", name, spent);
     }

@@ -68,9 +68,11 @@ template <class Body> DWORD RunWorker(const COPOSThread& worker, Body&& body) no
 }
 
 class CTraceLog;
+class CDeviceEventLog;
 
 // Stops a running worker within its limit and says in the trace how it went
-// (at the failure level when it had to be ended by force).
-void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace);
+// (at the failure level when it had to be ended by force, which also goes to the event log).
+void StopWorker(COPOSThread& worker, DWORD limitMs, const char* name, CTraceLog& trace,
+                CDeviceEventLog& events);
 
 } // namespace vtx

@@ -99,6 +99,7 @@ long CCashDrawer::OpenService(BSTR, BSTR deviceName, IDispatch* pDispatch) {
         return OPOS_E_NOSERVICE;
     }
     m_link.SetTarget(m_properties.m_strPortName, m_properties.m_nBaudRate);
+    m_events.Configure(name, m_properties.m_strPortName, m_properties.m_bEventLog);
     m_properties.SetFlag(FLAG_OPEN, true);
     m_properties.State = OPOS_S_IDLE;
 
@@ -207,7 +208,7 @@ long CCashDrawer::Close() {
 }
 
 void CCashDrawer::StopEventDispatch(DWORD limitMs) {
-    StopWorker(m_eventInterface.m_dispatchThread, limitMs, "event dispatch thread", m_trace);
+    StopWorker(m_eventInterface.m_dispatchThread, limitMs, "event dispatch thread", m_trace, m_events);
 }
 
 long CCashDrawer::COFreezeEvents(bool freeze) {

@@ -134,6 +134,8 @@ private:
     std::atomic<ULONG> m_refCount{1};
     // Declared early: the workers and the event window log until they are gone.
     CTraceLog m_trace;
+    // The device's faults for the Application log; set up at each Open.
+    CDeviceEventLog m_events;
     XDispatch m_xDispatch{*this};
 
     CCashDrawerProperties m_properties;
@@ -148,7 +150,7 @@ private:
     // The port and its mutex; stores DrawerOpened.
     CDrawerLink m_link{m_trace, m_properties.DrawerOpened};
     // Declared last, so it is stopped before anything it uses goes.
-    CStatusMonitor m_monitor{m_link, m_eventInterface, m_trace, m_properties.PowerState};
+    CStatusMonitor m_monitor{m_link, m_eventInterface, m_trace, m_events, m_properties.PowerState};
 };
 
 } // namespace vtx

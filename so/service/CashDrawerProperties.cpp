@@ -24,6 +24,7 @@ bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath, CTraceLog*
         return false;
     }
     m_bAutoReconnect = ReadRegistryNumber(key.get(), L"AutoReconnect").value_or(0) == 1;
+    m_bEventLog = ReadRegistryNumber(key.get(), L"EventLog").value_or(1) != 0;
 
     // Missing, or no number at all: the default. Out of range: the nearest limit, since a
     // site that asked for "fast" or "slow" should get as near to it as the monitor allows.

@@ -15,7 +15,7 @@ class CCashDrawerProperties : public CCommonProperties {
 public:
     CCashDrawerProperties();
 
-    // Reads the device's "Port", "AutoReconnect" and "PollInterval" values from HKLM\keyPath,
+    // Reads the device's "Port", "AutoReconnect", "PollInterval" and "EventLog" values from HKLM\keyPath,
     // and says in the trace, when given one, what it had to change.
     // False (and 104 stored) when the key cannot be opened.
     bool ReadRegistry(const std::wstring& keyPath, CTraceLog* trace = nullptr);
@@ -28,6 +28,8 @@ public:
     unsigned long m_nBaudRate = 9600;
     // "AutoReconnect" is 1: the monitor reopens a dropped port. Anything else: it never reopens.
     bool m_bAutoReconnect = false;
+    // "EventLog" is 0: no faults of this device go to the Application log. Missing or anything else: they do.
+    bool m_bEventLog = true;
     // "PollInterval": the monitor's pause between polls, in ms, within the monitor's limits.
     DWORD m_nPollIntervalMs = CStatusMonitor::kDefaultPollPauseMs;
 };

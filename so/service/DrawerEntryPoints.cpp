@@ -59,7 +59,11 @@ void CCashDrawer::OpenDrawer() {
         StoreResult(OPOS_E_ILLEGAL);
         return;
     }
-    StoreResult(m_link.WriteOpenCommand());
+    const long result = m_link.WriteOpenCommand();
+    if (result != OPOS_SUCCESS) {
+        m_events.CommandFailed(result, m_link.LastError());
+    }
+    StoreResult(result);
 }
 
 void CCashDrawer::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
@@ -72,8 +76,8 @@ void CCashDrawer::WaitForDrawerClose(long beepTimeout, long beepFrequency, long 
         StoreResult(OPOS_E_DISABLED);
         return;
     }
-    StoreResult(
-        WaitForClose(m_link, Speaker(), m_trace, {beepTimeout, beepFrequency, beepDuration, beepDelay}));
+    StoreResult(WaitForClose(m_link, Speaker(), m_trace, m_events,
+                             {beepTimeout, beepFrequency, beepDuration, beepDelay}));
 }
 
 } // namespace vtx

@@ -10,6 +10,7 @@
 // is off, which is the usual case.
 #include "trace/TraceLog.h"
 
+#include "trace/EventLogReporter.h"
 #include "win32/SrwLock.h"
 
 #include <algorithm>
@@ -213,6 +214,11 @@ struct TraceQueue {
     bool rolloverFailed = false;
     DWORD rolloverFailedAt = 0;
     uint64_t unreported[kLossReasons] = {}; // lines left out, not yet counted in the file
+    // Lines the file did not get (not written, no rollover), ever, and how many of them
+    // the event log has heard of; the Windows error of the latest failure.
+    uint64_t lostLines = 0;
+    uint64_t lostReported = 0;
+    DWORD lostError = 0;
 };
 
 namespace {
@@ -299,6 +305,7 @@ public:
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
         if (!m_file || !GetFileSizeEx(m_file.get(), &size)) {
+            m_queue.lostError = GetLastError();
             m_file.reset();
             return false;
         }
@@ -369,6 +376,7 @@ private:
     void Leave(size_t length) {
         Write();
         ++m_queue.unreported[m_file ? kNoRollover : kNotWritten];
+        ++m_queue.lostLines;
         m_pending += length;
         Progress();
     }
@@ -379,7 +387,9 @@ private:
             if (!m_file ||
                 !WriteFile(m_file.get(), m_pending, static_cast<DWORD>(m_pendingBytes), &written, nullptr) ||
                 written != m_pendingBytes) {
+                m_queue.lostError = m_file ? GetLastError() : m_queue.lostError;
                 m_queue.unreported[kNotWritten] += m_pendingLines;
+                m_queue.lostLines += m_pendingLines;
             }
             m_size += written;
         }
@@ -419,6 +429,9 @@ private:
         const bool moved =
             MoveFileExW(m_queue.file.c_str(), m_queue.rolled.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         m_queue.rolloverFailed = !moved;
+        if (!moved) {
+            m_queue.lostError = GetLastError();
+        }
         m_queue.rolloverFailedAt = now;
         return Open() && moved;
     }
@@ -452,6 +465,31 @@ void WriteBatch(TraceQueue& queue, bool last) {
     out.Notices();
 }
 
+// A log that leaves lines out for want of its file goes to the event log, at the rate the
+// reporter allows, with the lines left out since its last entry. After the batch, with the
+// file's mutex let go: the writer holds no lock here.
+std::wstring Utf16(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                          static_cast<int>(wide.size()));
+    wide.resize(units > 0 ? static_cast<size_t>(units) : 0);
+    return wide;
+}
+
+void ReportLostLines(TraceQueue& queue) {
+    if (queue.lostLines == queue.lostReported) {
+        return;
+    }
+    try {
+        if (CEventLogReporter::Process().Report(Utf16(queue.device), EventKind::TraceNotWritten, queue.file,
+                                                queue.lostError, queue.lostLines - queue.lostReported)) {
+            queue.lostReported = queue.lostLines;
+        }
+    } catch (...) {
+        // No memory for the name: reported with a later batch.
+    }
+}
+
 void RunWriter(TraceQueue& queue) {
     CreateFolderOf(queue.file);
     for (;;) {
@@ -473,6 +511,7 @@ void RunWriter(TraceQueue& queue) {
         }
         if (queue.batchBytes > 0 || queue.batchDropped > 0 || (stopping && AnyUnreported(queue))) {
             WriteBatch(queue, stopping);
+            ReportLostLines(queue);
         }
         {
             SrwExclusive hold(queue.lock);
