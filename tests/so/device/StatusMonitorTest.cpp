@@ -3,14 +3,44 @@
 #include "Elapsed.h"
 #include "FaultyPortApi.h"
 #include "MessagePump.h"
+#include "EventMessages.h"
 #include "events/OPOSEvent.h"
+#include "trace/DeviceEventLog.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <mutex>
 #include <vector>
 
 namespace vtx::test {
 namespace {
+
+// Records the event log's entries instead of writing them; while it lives the whole process's go to it.
+struct EventRecorder : IEventLogWriter {
+    struct Entry {
+        DWORD id;
+        WORD type;
+        std::vector<std::wstring> strings;
+    };
+    EventRecorder() : previous(CEventLogReporter::Process().ReplaceWriter(this)) {}
+    ~EventRecorder() override { CEventLogReporter::Process().ReplaceWriter(previous); }
+    void Write(WORD type, DWORD id, const wchar_t* const* strings, WORD count) noexcept override {
+        std::lock_guard hold(lock);
+        entries.push_back({id, type, {strings, strings + count}});
+    }
+    std::vector<DWORD> Ids() {
+        std::lock_guard hold(lock);
+        std::vector<DWORD> ids;
+        for (const Entry& e : entries) {
+            ids.push_back(e.id);
+        }
+        return ids;
+    }
+    IEventLogWriter* previous;
+    std::mutex lock;
+    std::vector<Entry> entries;
+};
 
 class StatusMonitor : public DrawerServiceTest {
 protected:
@@ -230,6 +260,7 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
     const Case cases[] = {{0, {1}, 2000}, {1, {2001, 2004, 2001, 1}, 2001}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.powerNotify);
+        EventRecorder events; // the event log hears of it whatever PowerNotify is
         drawer.Reset();
         ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
         ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // the switch is read at Open
@@ -252,6 +283,13 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         EXPECT_EQ(Number(14), c.powerState);
         EXPECT_TRUE(object->PortIsOpen());
         ASSERT_EQ(Enable(0), 0);
+        EXPECT_EQ(events.Ids(), (std::vector<DWORD>{MSG_DRAWER_LOST, MSG_DRAWER_BACK}));
+        ASSERT_FALSE(events.entries.empty());
+        EXPECT_EQ(events.entries[0].type, EVENTLOG_ERROR_TYPE);
+        EXPECT_EQ(events.entries[0].strings[0], device.Name());
+        EXPECT_EQ(events.entries[0].strings[1], drawer.PortName());
+        // The write refused, or no answer to a write the unplugged line still took.
+        EXPECT_TRUE(events.entries[0].strings[2] == L"21" || events.entries[0].strings[2] == L"1460");
     }
 }
 
@@ -344,6 +382,68 @@ TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
     CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
     EXPECT_EQ(Number(6), 106);
     EXPECT_EQ(Number(13), 0);
+}
+
+// Which faults reach the event log, against a clock the test moves: one row per step.
+TEST(EventLogRate, EachKindOncePerDeviceAndWindowAndOneLostAndBackPerFlap) {
+    ULONGLONG now = 0;
+    static ULONGLONG* clock = &now;
+    EventRecorder recorder;
+    CEventLogReporter reporter(recorder, [] { return *clock; });
+    CDeviceEventLog usb(reporter), serial(reporter), off(reporter);
+    usb.Configure(L"USB", L"COM3", true);
+    serial.Configure(L"SER", L"COM1", true);
+    off.Configure(L"OFF", L"COM4", false); // "EventLog" = 0
+    struct Step {
+        CDeviceEventLog& device;
+        int repeat;
+        ULONGLONG advanceMs; // before each
+        std::function<void(CDeviceEventLog&)> fault;
+        std::vector<DWORD> written;
+        const wchar_t* note; // in the last one written
+    };
+    auto lost = [](CDeviceEventLog& d) { d.PollResult(false, 21); };
+    auto back = [](CDeviceEventLog& d) { d.PollResult(true, 0); };
+    auto flap = [&](CDeviceEventLog& d) { lost(d), back(d); };
+    const auto window = CEventLogReporter::kWindowMs;
+    const Step steps[] = {
+        {usb, 3, 1500, back, {}, L""},                                 // normal operation
+        {usb, 3, 1500, lost, {MSG_DRAWER_LOST}, L""},                  // unplugged: once, however many polls
+        {usb, 2, 1500, back, {MSG_DRAWER_BACK}, L""},                  // replugged
+        {usb, 10, 1000, flap, {}, L""},                                // ten quick flaps
+        {serial, 1, 0, flap, {MSG_DRAWER_LOST, MSG_DRAWER_BACK}, L""}, // another device's own
+        {usb, 1, window, flap, {MSG_DRAWER_LOST, MSG_DRAWER_BACK}, L" 10 more"},
+        {off, 2, window, flap, {}, L""},
+        {off, 1, 0, [](CDeviceEventLog& d) { d.CommandFailed(111, 21); }, {}, L""},
+        {usb, 3, 1000, [](CDeviceEventLog& d) { d.CommandFailed(111, 21); }, {MSG_COMMAND_FAILED}, L""},
+        {usb, 3, 1000, [](CDeviceEventLog& d) { d.WaitGaveUp(10000, 1460); }, {MSG_WAIT_GAVE_UP}, L""},
+        {usb,
+         3,
+         1000,
+         [](CDeviceEventLog& d) { d.WorkerForced("status monitor", 2000); },
+         {MSG_WORKER_FORCED},
+         L""},
+        {usb,
+         1,
+         window,
+         [](CDeviceEventLog& d) { d.CommandFailed(106, 0); },
+         {MSG_COMMAND_FAILED},
+         L" 2 more"},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        const size_t before = recorder.entries.size();
+        for (int n = 0; n < steps[i].repeat; ++n) {
+            now += steps[i].advanceMs;
+            steps[i].fault(steps[i].device);
+        }
+        const std::vector<DWORD> all = recorder.Ids();
+        EXPECT_EQ(std::vector<DWORD>(all.begin() + static_cast<long>(before), all.end()), steps[i].written);
+        if (!steps[i].written.empty()) {
+            EXPECT_EQ(recorder.entries.back().strings[4].rfind(steps[i].note, 0), 0u)
+                << recorder.entries.back().strings[4];
+        }
+    }
 }
 
 } // namespace

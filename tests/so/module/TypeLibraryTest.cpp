@@ -1,11 +1,14 @@
-// The type library embedded in the DLL, loaded back, and the DLL's version.
+// The type library embedded in the DLL, loaded back, the DLL's version and its event log messages.
 #include "Identifiers.h"
 #include "ServerDll.h"
 
+#include "EventMessages.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
 
 #include <oleauto.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -201,6 +204,41 @@ TEST(VersionResource, FileVersionIsTwoOneWithVersionStringsTwoZero) {
             << item;
         EXPECT_STREQ(text, L"2.0.0.0") << item;
     }
+}
+
+// The DLL is the event source's EventMessageFile: every entry of its message table renders in
+// full, as Event Viewer would load it, and the table holds exactly the reporter's messages.
+TEST(EventMessages, EveryMessageRendersFromTheModuleWithAllItsStrings) {
+    HMODULE module = LoadLibraryExW(ServerDll::Path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MESSAGETABLE);
+    ASSERT_NE(found, nullptr);
+    const auto* table = static_cast<const MESSAGE_RESOURCE_DATA*>(LockResource(LoadResource(module, found)));
+    std::vector<DWORD> ids;
+    for (DWORD b = 0; b < table->NumberOfBlocks; ++b) {
+        for (DWORD id = table->Blocks[b].LowId; id <= table->Blocks[b].HighId; ++id) {
+            ids.push_back(id);
+            const wchar_t* strings[] = {L"VX-CDUSB", L"COM3", L"21", L"111", L" 2 more"};
+            DWORD_PTR args[std::size(strings)];
+            std::transform(std::begin(strings), std::end(strings), args,
+                           [](const wchar_t* text) { return reinterpret_cast<DWORD_PTR>(text); });
+            wchar_t text[1024] = L"";
+            const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                                module, id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                                text, std::size(text), reinterpret_cast<va_list*>(args));
+            ASSERT_GT(length, 0u) << id << " error " << GetLastError();
+            const std::wstring rendered(text, length);
+            EXPECT_NE(rendered.find(L"VX-CDUSB"), std::wstring::npos) << id;
+            EXPECT_NE(rendered.find(L"COM3"), std::wstring::npos) << id;
+            EXPECT_NE(rendered.find(L" 2 more"), std::wstring::npos) << id;
+            EXPECT_EQ(rendered.find(L'%'), std::wstring::npos) << id;
+        }
+    }
+    // The full IDs, severity included, as ReportEventW passes them.
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<DWORD>{MSG_DRAWER_BACK, MSG_WAIT_GAVE_UP, MSG_TRACE_NOT_WRITTEN,
+                                       MSG_DRAWER_LOST, MSG_COMMAND_FAILED, MSG_WORKER_FORCED}));
+    FreeLibrary(module);
 }
 
 } // namespace
