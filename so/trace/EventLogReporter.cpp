@@ -29,7 +29,7 @@ CEventLogReporter::CEventLogReporter(IEventLogWriter& writer, Clock clock)
 
 CEventLogReporter& CEventLogReporter::Process() {
     static CWindowsEventLog applicationLog;
-    static CEventLogReporter reporter(applicationLog, &GetTickCount64);
+    static CEventLogReporter reporter(applicationLog, [] { return GetTickCount64(); });
     return reporter;
 }
 
