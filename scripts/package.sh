@@ -180,9 +180,37 @@ script_actions() { # msi, arch, views...
     reg_action "$msi" WriteCoProgIdClass 3106 5011 "$co" "$native" "add \"$progid\\CLSID\" /ve /d \"[CoClsid]\" /f"
     reg_action "$msi" RemoveCoProgId 3170 2610 "&ControlObject = 2 AND COPROGID$native ~= CoClsid" "$native" \
         "delete \"$progid\" /f"
+    event_source_actions "$msi" "$arch" "$native"
     msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 1510)"
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1511 WHERE \`Action\` = 'RemoveExistingProducts'"
     msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecuteAgain', 4995)"
+}
+
+# The event log source "VTXCashDrawer" (HKLM\SYSTEM is one key for both views,
+# so both packages share it): the x64 package registers its 64-bit module, the
+# x86 package its 32-bit one only where no other module is registered (the x64
+# package's, when both are installed). Written at every run but an uninstall,
+# as the ProgID is: a Registry row would be removed by name whoever's value it
+# held. Removed at uninstall only while it names this package's module; the x64
+# package hands it to the 32-bit module instead when the x86 package stays
+# installed (X86PRODUCT, found by its upgrade code). A step that fails is passed
+# over: the driver works without its event log.
+event_source_actions() { # msi, arch, native view
+    local msi=$1 key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VTXCashDrawer'
+    local write='NOT REMOVE~="ALL"' ours='REMOVE~="ALL" AND EVENTMESSAGEFILE ~= EVENTMODULE' secure
+    [ "$2" = x64 ] || write="$write AND (NOT EVENTMESSAGEFILE OR EVENTMESSAGEFILE ~= EVENTMODULE)"
+    reg_action "$msi" WriteEventSourceFile 3170 5012 "$write" "$3" "add \"$key\" /v EventMessageFile /d \"[EVENTMODULE]\" /f"
+    reg_action "$msi" WriteEventSourceTypes 3170 5013 "$write" "$3" "add \"$key\" /v TypesSupported /t REG_DWORD /d 7 /f"
+    if [ "$2" = x64 ]; then
+        msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`)
+            VALUES ('{381C0BA3-61E2-4998-ACAB-D500AAFCE5F1}', '0.0.0', 258, 'X86PRODUCT')"
+        secure=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
+        msibuild "$msi" -q "UPDATE \`Property\` SET \`Value\` = '$secure;X86PRODUCT' WHERE \`Property\` = 'SecureCustomProperties'"
+        reg_action "$msi" HandOverEventSource 3170 2611 "$ours AND X86PRODUCT" "$3" \
+            "add \"$key\" /v EventMessageFile /d \"[INSTALLDIR32]VTXCashDrawer.dll\" /f"
+        ours="$ours AND NOT X86PRODUCT"
+    fi
+    reg_action "$msi" RemoveEventSource 3170 2612 "$ours" "$3" "delete \"$key\" /f"
 }
 
 # A search whose key names another search's property has to come after it

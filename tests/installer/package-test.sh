@@ -31,6 +31,7 @@ com_keys=("HKCR\\CLSID\\$so_clsid" "HKCR\\CLSID\\$co_clsid" 'HKCR\Veltrix.OPOS.C
           'HKCR\Typelib\{054F8432-3CA3-4188-A11C-7D59D06BBF4F}' 'HKCR\Interface\{51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}'
           'HKCR\Interface\{EEEEC9CE-47A6-400F-96D4-D5622538D98B}')
 dir64='C:\Program Files\Veltrix Works\VTXCashDrawer'
+ev_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VTXCashDrawer' # one key for both views
 dir32='C:\Program Files (x86)\Veltrix Works\VTXCashDrawer'
 
 failures=0 passed=0
@@ -154,10 +155,16 @@ refused_by_launch_condition() { # package
     grep -aq 'LaunchConditions. Return value 0' "$VTX_PREFIX/drive_c/downgrade.log" &&
         msiinfo export "$1" LaunchCondition | grep -q 'A newer version of \[ProductName\] is already installed'
 }
+# The event log source names that module (or "absent"), with the types it writes.
+event_source_is() { # module, view
+    [ "$1" = absent ] && { [ "$(query "$ev_key" "$2")" = absent ]; return; }
+    local got; got="$(value_of "$ev_key" EventMessageFile "$2") $(value_of "$ev_key" TypesSupported "$2")"
+    [ "$got" = "$1 0x7" ] || { echo "    event source: $got"; return 1; }
+}
 nothing_of_ours_left() {
     local v k
     for v in 64 32; do
-        for k in "${com_keys[@]}" "$class_key"; do
+        for k in "${com_keys[@]}" "$class_key" "$ev_key"; do
             [ "$(query "$k" "$v")" = absent ] || { echo "    left in view $v: $k"; return 1; }
         done
     done
@@ -196,6 +203,7 @@ scenario_x64() {
     check "device keys in both views" device_keys_in 64 32
     check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
+    check "event source: the 64-bit module" event_source_is "$dir64\\VTXCashDrawer.dll" 64
     check "64-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine64 "$dir64\\drawertest.exe"
     check "32-bit drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir32\\drawertest.exe"
     check "64-bit script client, every member" script_session /usr/lib/wine/wine64 'C:\windows\system32\cscript.exe'
@@ -305,7 +313,9 @@ tables_leave_what_is_not_ours() { # msi
         FILENAME == "Registry" && $3 ~ /(^|Classes.)OPOS\.CashDrawer/ { bad("a Registry row holds " $3) }
         FILENAME == "CustomAction" && (($4 ~ /(add|copy "[^"]*") "HKLM.SOFTWARE.OLEforRetail/ &&
             cond[$1] !~ /^(WIX_UPGRADE_DETECTED AND NOT Installed|\(?(USBPORT|SERIALPORT|AUTORECONNECT) )/) ||
-            ($4 ~ /(add|delete|copy "[^"]*") "[^"]*OPOS\.CashDrawer/ && cond[$1] !~ /CONAMETAKEN|~= CoClsid/)) { bad($1 ": " cond[$1]) }
+            ($4 ~ /(add|delete|copy "[^"]*") "[^"]*OPOS\.CashDrawer/ && cond[$1] !~ /CONAMETAKEN|~= CoClsid/) ||
+            ($4 ~ /"HKLM.SYSTEM[^"]*VTXCashDrawer"/ && cond[$1] !~ /EVENTMESSAGEFILE ~= EVENTMODULE|^NOT REMOVE~="ALL"$/) ||
+            ($4 ~ /"HKLM.SYSTEM[^"]*VTXCashDrawer"/ && $4 ~ /delete/ && cond[$1] !~ /^REMOVE~="ALL" AND EVENTMESSAGEFILE ~= EVENTMODULE/)) { bad($1 ": " cond[$1]) }
         END { exit failed }' "${tables[@]}")
 }
 # The package and every program in it verify against the test certificate, and a program with one byte changed does not.
@@ -331,11 +341,30 @@ scenario_x86() {
     check "registration equals regsvr32's" registration_matches_regsvr32 32
     check "drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir64\\drawertest.exe"
     check "the installed utility changes the port" utility_sets_port /usr/lib/wine/wine i686
+    check "event source: the installed module" event_source_is "$dir64\\VTXCashDrawer.dll" 32
+    msi /x "$new86"
+    check "uninstall removes the event source" event_source_is absent 32
+    prefix_down
+}
+
+# Both packages on one 64-bit terminal, installed and removed in either order: the event source names the 64-bit
+# module while the x64 package is installed, the 32-bit one while only the x86 package is, and goes with the last.
+scenario_both() {
+    prefix_up win64 both || { fail "prefix"; return; }
+    local order first second
+    for order in "$new86 $new64" "$new64 $new86"; do read -r first second <<<"$order"
+        msi /i "$first" && msi /i "$second"
+        check "$(basename "$second") after $(basename "$first"): the 64-bit module" event_source_is "$dir64\\VTXCashDrawer.dll" 64
+        msi /x "$first"
+        check "$(basename "$first") removed" event_source_is "$([ "$first" = "$new64" ] && echo "$dir32" || echo "$dir64")\\VTXCashDrawer.dll" 64
+        msi /x "$second"
+        check "both removed" event_source_is absent 64
+    done
     prefix_down
 }
 
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(tables x64 presets foreign_co repair foreign_after x86)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(tables x64 presets foreign_co repair foreign_after x86 both)
 mkdir -p "$work"
 # An older package of the same files, for the upgrade and the downgrade.
 VTX_PACKAGE_VERSION=2.0.0 VTX_PACKAGE_DIR=$work "$root/scripts/package.sh" x64 >/dev/null ||

@@ -10,36 +10,23 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
 #include <vector>
 
 namespace vtx::test {
 namespace {
 
 // Records the event log's entries instead of writing them; while it lives the whole process's go to it.
+// Read only once the writing thread has stopped.
 struct EventRecorder : IEventLogWriter {
-    struct Entry {
-        DWORD id;
-        WORD type;
-        std::vector<std::wstring> strings;
-    };
     EventRecorder() : previous(CEventLogReporter::Process().ReplaceWriter(this)) {}
     ~EventRecorder() override { CEventLogReporter::Process().ReplaceWriter(previous); }
-    void Write(WORD type, DWORD id, const wchar_t* const* strings, WORD count) noexcept override {
-        std::lock_guard hold(lock);
-        entries.push_back({id, type, {strings, strings + count}});
-    }
-    std::vector<DWORD> Ids() {
-        std::lock_guard hold(lock);
-        std::vector<DWORD> ids;
-        for (const Entry& e : entries) {
-            ids.push_back(e.id);
-        }
-        return ids;
+    void Write(WORD type, DWORD id, const wchar_t* const* text, WORD count) noexcept override {
+        types.push_back(type), ids.push_back(id), strings.emplace_back(text, text + count);
     }
     IEventLogWriter* previous;
-    std::mutex lock;
-    std::vector<Entry> entries;
+    std::vector<WORD> types;
+    std::vector<DWORD> ids;
+    std::vector<std::vector<std::wstring>> strings;
 };
 
 class StatusMonitor : public DrawerServiceTest {
@@ -283,13 +270,13 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         EXPECT_EQ(Number(14), c.powerState);
         EXPECT_TRUE(object->PortIsOpen());
         ASSERT_EQ(Enable(0), 0);
-        EXPECT_EQ(events.Ids(), (std::vector<DWORD>{MSG_DRAWER_LOST, MSG_DRAWER_BACK}));
-        ASSERT_FALSE(events.entries.empty());
-        EXPECT_EQ(events.entries[0].type, EVENTLOG_ERROR_TYPE);
-        EXPECT_EQ(events.entries[0].strings[0], device.Name());
-        EXPECT_EQ(events.entries[0].strings[1], drawer.PortName());
-        // The write refused, or no answer to a write the unplugged line still took.
-        EXPECT_TRUE(events.entries[0].strings[2] == L"21" || events.entries[0].strings[2] == L"1460");
+        EXPECT_EQ(events.ids, (std::vector<DWORD>{MSG_DRAWER_LOST, MSG_DRAWER_BACK}));
+        EXPECT_EQ(events.types, (std::vector<WORD>{EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE}));
+        // The write refused (21), or no answer to a write the unplugged line still took (1460).
+        const auto lost = events.strings.empty() ? std::vector<std::wstring>(3) : events.strings[0];
+        EXPECT_TRUE(lost[0] == device.Name() && lost[1] == drawer.PortName() &&
+                    (lost[2] == L"21" || lost[2] == L"1460"))
+            << ::testing::PrintToString(lost);
     }
 }
 
@@ -386,62 +373,52 @@ TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
 
 // Which faults reach the event log, against a clock the test moves: one row per step.
 TEST(EventLogRate, EachKindOncePerDeviceAndWindowAndOneLostAndBackPerFlap) {
-    ULONGLONG now = 0;
-    static ULONGLONG* clock = &now;
+    static ULONGLONG now = 0;
     EventRecorder recorder;
-    CEventLogReporter reporter(recorder, [] { return *clock; });
+    CEventLogReporter reporter(recorder, [] { return now; });
     CDeviceEventLog usb(reporter), serial(reporter), off(reporter);
     usb.Configure(L"USB", L"COM3", true);
     serial.Configure(L"SER", L"COM1", true);
     off.Configure(L"OFF", L"COM4", false); // "EventLog" = 0
-    struct Step {
-        CDeviceEventLog& device;
+    auto flap = [](CDeviceEventLog& d) { return [&d] { d.PollResult(false, 21), d.PollResult(true, 0); }; };
+    const auto window = CEventLogReporter::kWindowMs;
+    const DWORD lost = MSG_DRAWER_LOST, back = MSG_DRAWER_BACK, failed = MSG_COMMAND_FAILED;
+    const struct {
         int repeat;
         ULONGLONG advanceMs; // before each
-        std::function<void(CDeviceEventLog&)> fault;
+        std::function<void()> fault;
         std::vector<DWORD> written;
-        const wchar_t* note; // in the last one written
-    };
-    auto lost = [](CDeviceEventLog& d) { d.PollResult(false, 21); };
-    auto back = [](CDeviceEventLog& d) { d.PollResult(true, 0); };
-    auto flap = [&](CDeviceEventLog& d) { lost(d), back(d); };
-    const auto window = CEventLogReporter::kWindowMs;
-    const Step steps[] = {
-        {usb, 3, 1500, back, {}, L""},                                 // normal operation
-        {usb, 3, 1500, lost, {MSG_DRAWER_LOST}, L""},                  // unplugged: once, however many polls
-        {usb, 2, 1500, back, {MSG_DRAWER_BACK}, L""},                  // replugged
-        {usb, 10, 1000, flap, {}, L""},                                // ten quick flaps
-        {serial, 1, 0, flap, {MSG_DRAWER_LOST, MSG_DRAWER_BACK}, L""}, // another device's own
-        {usb, 1, window, flap, {MSG_DRAWER_LOST, MSG_DRAWER_BACK}, L" 10 more"},
-        {off, 2, window, flap, {}, L""},
-        {off, 1, 0, [](CDeviceEventLog& d) { d.CommandFailed(111, 21); }, {}, L""},
-        {usb, 3, 1000, [](CDeviceEventLog& d) { d.CommandFailed(111, 21); }, {MSG_COMMAND_FAILED}, L""},
-        {usb, 3, 1000, [](CDeviceEventLog& d) { d.WaitGaveUp(10000, 1460); }, {MSG_WAIT_GAVE_UP}, L""},
-        {usb,
-         3,
+        const wchar_t* note; // the last one written starts with it
+    } steps[] = {
+        {3, 1500, [&] { usb.PollResult(true, 0); }, {}, L""},       // normal operation
+        {3, 1500, [&] { usb.PollResult(false, 21); }, {lost}, L""}, // unplugged: once, however many polls
+        {2, 1500, [&] { usb.PollResult(true, 0); }, {back}, L""},   // replugged
+        {10, 1000, flap(usb), {}, L""},                             // ten quick flaps
+        {1, 0, flap(serial), {lost, back}, L""},                    // another device's own
+        {1, window, flap(usb), {lost, back}, L" 10 more"},
+        {2, window, flap(off), {}, L""},
+        {1, 0, [&] { off.CommandFailed(111, 21); }, {}, L""},
+        {3, 1000, [&] { usb.CommandFailed(111, 21); }, {failed}, L""},
+        {3, 1000, [&] { usb.WaitGaveUp(10000, 1460); }, {MSG_WAIT_GAVE_UP}, L""},
+        {3, 1000, [&] { usb.WorkerForced("status monitor", 2000); }, {MSG_WORKER_FORCED}, L""},
+        {3,
          1000,
-         [](CDeviceEventLog& d) { d.WorkerForced("status monitor", 2000); },
-         {MSG_WORKER_FORCED},
+         [&] { reporter.Report(L"USB", EventKind::TraceNotWritten, L"t.log", 5, 9); },
+         {MSG_TRACE_NOT_WRITTEN},
          L""},
-        {usb,
-         1,
-         window,
-         [](CDeviceEventLog& d) { d.CommandFailed(106, 0); },
-         {MSG_COMMAND_FAILED},
-         L" 2 more"},
+        {1, window, [&] { usb.CommandFailed(106, 0); }, {failed}, L" 2 more"},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(i);
-        const size_t before = recorder.entries.size();
+        const size_t before = recorder.ids.size();
         for (int n = 0; n < steps[i].repeat; ++n) {
             now += steps[i].advanceMs;
-            steps[i].fault(steps[i].device);
+            steps[i].fault();
         }
-        const std::vector<DWORD> all = recorder.Ids();
-        EXPECT_EQ(std::vector<DWORD>(all.begin() + static_cast<long>(before), all.end()), steps[i].written);
-        if (!steps[i].written.empty()) {
-            EXPECT_EQ(recorder.entries.back().strings[4].rfind(steps[i].note, 0), 0u)
-                << recorder.entries.back().strings[4];
+        EXPECT_EQ(std::vector<DWORD>(recorder.ids.begin() + static_cast<long>(before), recorder.ids.end()),
+                  steps[i].written);
+        if (recorder.ids.size() > before) {
+            EXPECT_EQ(recorder.strings.back()[4].rfind(steps[i].note, 0), 0u) << recorder.strings.back()[4];
         }
     }
 }
