@@ -193,19 +193,15 @@ script_actions() { # msi, arch, views...
 # as the ProgID is: a Registry row would be removed by name whoever's value it
 # held. Removed at uninstall only while it names this package's module; the x64
 # package hands it to the 32-bit module instead when the x86 package stays
-# installed (X86PRODUCT, found by its upgrade code). A step that fails is passed
-# over: the driver works without its event log.
+# installed (X86PRODUCT: a value of that package's own, installer/VTXCashDrawer.wxs).
+# A step that fails is passed over: the driver works without its event log.
 event_source_actions() { # msi, arch, native view
     local msi=$1 key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VTXCashDrawer'
-    local write='NOT REMOVE~="ALL"' ours='REMOVE~="ALL" AND EVENTMESSAGEFILE ~= EVENTMODULE' secure
+    local write='NOT REMOVE~="ALL"' ours='REMOVE~="ALL" AND EVENTMESSAGEFILE ~= EVENTMODULE'
     [ "$2" = x64 ] || write="$write AND (NOT EVENTMESSAGEFILE OR EVENTMESSAGEFILE ~= EVENTMODULE)"
     reg_action "$msi" WriteEventSourceFile 3170 5012 "$write" "$3" "add \"$key\" /v EventMessageFile /d \"[EVENTMODULE]\" /f"
     reg_action "$msi" WriteEventSourceTypes 3170 5013 "$write" "$3" "add \"$key\" /v TypesSupported /t REG_DWORD /d 7 /f"
     if [ "$2" = x64 ]; then
-        msibuild "$msi" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`)
-            VALUES ('{381C0BA3-61E2-4998-ACAB-D500AAFCE5F1}', '0.0.0', 258, 'X86PRODUCT')"
-        secure=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
-        msibuild "$msi" -q "UPDATE \`Property\` SET \`Value\` = '$secure;X86PRODUCT' WHERE \`Property\` = 'SecureCustomProperties'"
         reg_action "$msi" HandOverEventSource 3170 2611 "$ours AND X86PRODUCT" "$3" \
             "add \"$key\" /v EventMessageFile /d \"[INSTALLDIR32]VTXCashDrawer.dll\" /f"
         ours="$ours AND NOT X86PRODUCT"
