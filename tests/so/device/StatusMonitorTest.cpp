@@ -395,7 +395,9 @@ TEST(EventLogRate, EachKindOncePerDeviceAndWindowAndOneLostAndBackPerFlap) {
         {2, 1500, [&] { usb.PollResult(true, 0); }, {back}, L""},   // replugged
         {10, 1000, flap(usb), {}, L""},                             // ten quick flaps
         {1, 0, flap(serial), {lost, back}, L""},                    // another device's own
-        {1, window, flap(usb), {lost, back}, L" 10 more"},
+        {1, window - 20000, [&] { usb.PollResult(false, 21); }, {}, L""}, // late in lost's window: left out
+        {1, 10000, [&] { usb.PollResult(true, 0); }, {}, L""}, // so is its back, whatever back's own
+        {1, window, flap(usb), {lost, back}, L" 11 more"},
         {2, window, flap(off), {}, L""},
         {1, 0, [&] { off.CommandFailed(111, 21); }, {}, L""},
         {3, 1000, [&] { usb.CommandFailed(111, 21); }, {failed}, L""},
