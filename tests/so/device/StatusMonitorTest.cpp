@@ -4,6 +4,7 @@
 #include "FaultyPortApi.h"
 #include "MessagePump.h"
 #include "EventMessages.h"
+#include "EventRecorder.h"
 #include "events/OPOSEvent.h"
 #include "trace/DeviceEventLog.h"
 
@@ -14,20 +15,6 @@
 
 namespace vtx::test {
 namespace {
-
-// Records the event log's entries instead of writing them; while it lives the whole process's go to it.
-// Read only once the writing thread has stopped.
-struct EventRecorder : IEventLogWriter {
-    EventRecorder() : previous(CEventLogReporter::Process().ReplaceWriter(this)) {}
-    ~EventRecorder() override { CEventLogReporter::Process().ReplaceWriter(previous); }
-    void Write(WORD type, DWORD id, const wchar_t* const* text, WORD count) noexcept override {
-        types.push_back(type), ids.push_back(id), strings.emplace_back(text, text + count);
-    }
-    IEventLogWriter* previous;
-    std::vector<WORD> types;
-    std::vector<DWORD> ids;
-    std::vector<std::vector<std::wstring>> strings;
-};
 
 class StatusMonitor : public DrawerServiceTest {
 protected:

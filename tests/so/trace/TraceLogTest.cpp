@@ -7,6 +7,8 @@
 #include "ServiceObject.h"
 #include "VirtualDrawer.h"
 #include "WinePath.h"
+#include "EventMessages.h"
+#include "EventRecorder.h"
 #include "trace/TraceLog.h"
 #include "win32/UniqueHandle.h"
 
@@ -304,6 +306,7 @@ TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut
         {logFile, 0, "the log could not be opened or written", [&](CTraceLog&) { held.reset(); }}};
     const std::string padding(100, '.');
     for (const auto& [file, share, why, release] : cases) {
+        EventRecorder events; // once per log and window, however many lines
         CTraceLog log;
         Configure(log, 4096);
         held.reset(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr));
@@ -315,6 +318,8 @@ TEST_F(TraceLog, FailedRolloverStopsTheFileAtTwiceTheCapAndCountsTheLinesLeftOut
         const size_t size = ReadFile(logFile).value_or("").size();
         EXPECT_TRUE(share == 0 || size > 4096u + 3000u) << size;
         EXPECT_LE(size, 2u * 4096u);
+        EXPECT_EQ(events.ids, std::vector<DWORD>{MSG_TRACE_NOT_WRITTEN}) << why;
+        EXPECT_EQ(events.strings.at(0).at(1), logFile) << why;
         const uint64_t before = Accounted(logFile, why);
         release(log);
         log.Log(kTraceFailures, "after");
