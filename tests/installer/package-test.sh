@@ -4,8 +4,7 @@
 # writes), the drawer test from the installed files, upgrade (every value kept), downgrade,
 # uninstall, foreign Control Objects in both views, the 32-bit one or none, the
 # installed utility changing the port for both architectures, and the x86
-# package on 32-bit Windows; repair, a Control Object after ours, the event log source with both packages
-# installed and either removed first, (no Wine) tables and signatures. Wine's msiexec exits 0 even when it failed, so
+# package on 32-bit Windows; repair, a Control Object after ours, both packages (the event log source), (no Wine) tables and signatures. Wine's msiexec exits 0 even when it failed, so
 # every step checks the result, never the exit code. Ends with a line
 # "installer: N passed, M failed" (checks) for scripts/test.sh.
 # Usage: package-test.sh [scenario ...]   (default: all; x86 needs a kernel

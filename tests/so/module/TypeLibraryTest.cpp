@@ -232,8 +232,7 @@ TEST(EventMessages, EveryMessageRendersFromTheModuleWithAllItsStrings) {
             EXPECT_EQ(rendered.find(L'%'), std::wstring::npos) << id;
         }
     }
-    // The full IDs, severity included, as ReportEventW passes them.
-    std::sort(ids.begin(), ids.end());
+    std::sort(ids.begin(), ids.end()); // the full IDs, severity included, as ReportEventW passes them
     EXPECT_EQ(ids, (std::vector<DWORD>{MSG_DRAWER_BACK, MSG_WAIT_GAVE_UP, MSG_TRACE_NOT_WRITTEN,
                                        MSG_DRAWER_LOST, MSG_COMMAND_FAILED, MSG_WORKER_FORCED}));
     FreeLibrary(module);
