@@ -81,6 +81,17 @@ TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
     EXPECT_EQ(view.portText, L"COM9") << "the choices do not replace the stored port";
 }
 
+// Only the device values a policy may set are shown, in the key's order; without any nothing is.
+TEST_F(SetupStartup, ValuesThePolicySetsAreShownAsManaged) {
+    main.Load();
+    EXPECT_EQ(view.policyText, L"");
+    registry.Set(kPolicyKeyPath, L"AutoReconnect", std::int32_t{-1});
+    registry.Set(kPolicyKeyPath, L"Port", std::wstring(L"COM9"));
+    registry.Set(kPolicyKeyPath, L"TraceFile", Bytes{'%', 'T', '%', 0, 'x'}); // REG_EXPAND_SZ
+    main.Load();
+    EXPECT_EQ(view.policyText, std::wstring(kSetByPolicy) + L"AutoReconnect = 4294967295, TraceFile = %T%");
+}
+
 class SetupSerialStartup : public LogicFixture {
 protected:
     SetupSerialStartup() : LogicFixture(kSerialBuild) {}

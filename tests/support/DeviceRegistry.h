@@ -41,6 +41,17 @@ private:
     std::wstring m_name;
 };
 
+// The machine's policy key (64-bit view), absent at the start and removed again at the end.
+class PolicyKey {
+public:
+    PolicyKey();
+    ~PolicyKey();
+    PolicyKey(const PolicyKey&) = delete;
+    PolicyKey& operator=(const PolicyKey&) = delete;
+    // A REG_DWORD or a text value; nothing when data is nullptr.
+    void Set(const wchar_t* value, DWORD type, const void* data);
+};
+
 // A device name no key exists for.
 std::wstring UniqueDeviceName(const wchar_t* stem);
 
