@@ -173,11 +173,8 @@ ours_co() { # views with our class, then views whose programs get it by "OPOS.Ca
     done
 }
 
-policy_template_in() { # installed under C:\Program Files\Veltrix Works\VTXCashDrawer, as in the repository
-    local d="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/PolicyDefinitions"
-    cmp -s "$d/VTXCashDrawer.admx" "$root/installer/policy/VTXCashDrawer.admx" &&
-        cmp -s "$d/en-US/VTXCashDrawer.adml" "$root/installer/policy/en-US/VTXCashDrawer.adml"
-}
+policy_template_in() { local d="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/PolicyDefinitions" f
+    for f in VTXCashDrawer.admx en-US/VTXCashDrawer.adml; do cmp -s "$d/$f" "$root/installer/policy/$f" || return 1; done; }
 
 scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }

@@ -41,15 +41,10 @@ private:
     std::wstring m_name;
 };
 
-// The machine's policy key (64-bit view), absent at the start and removed again at the end.
-class PolicyKey {
-public:
-    PolicyKey();
+// The machine's policy key (64-bit view) holding one value (none for data nullptr), removed at the end.
+struct PolicyKey {
+    PolicyKey(const wchar_t* value, DWORD type, const void* data);
     ~PolicyKey();
-    PolicyKey(const PolicyKey&) = delete;
-    PolicyKey& operator=(const PolicyKey&) = delete;
-    // A REG_DWORD or a text value; nothing when data is nullptr.
-    void Set(const wchar_t* value, DWORD type, const void* data);
 };
 
 // A device name no key exists for.
