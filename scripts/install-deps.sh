@@ -8,7 +8,7 @@ packages=(
   libwine-dev wine wine64 wine32:i386
   xvfb xauth x11-utils imagemagick fonts-wine
   googletest python3
-  nsis wixl msitools osslsigncode openssl spin graphviz
+  nsis wixl msitools osslsigncode openssl spin graphviz libxml2-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -234,6 +234,7 @@ rm -rf "$work"
 mkdir -p "$out"
 signing_setup
 stage i686 "$work/x86"
+cp -r "$root/installer/policy" "$work/policy"
 for p in "${packages[@]}"; do
     case $p in
         x64) [ -d "$work/x64" ] || stage x86_64 "$work/x64" ;;

@@ -3,6 +3,7 @@
 
 #include "registry/AnsiText.h"
 #include "registry/RegistryApi.h"
+#include "win32/DeviceSettings.h"
 #include "win32/UniqueRegKey.h"
 
 #include <utility>
@@ -54,6 +55,11 @@ void Win32SetupRegistry::Write(const std::wstring& path, const std::wstring& nam
 
 std::optional<ValueTable> Win32SetupRegistry::List(const std::wstring& path) {
     return ListRegistryValues(HKEY_LOCAL_MACHINE, path);
+}
+
+std::optional<ValueTable> Win32SetupRegistry::ListPolicy() {
+    const UniqueRegKey policy = OpenPolicyKey();
+    return policy ? ListRegistryValues(policy.get(), L"") : std::nullopt;
 }
 
 Win32SetupRegistry::MirroredName Win32SetupRegistry::InMirror(const std::wstring& path,

@@ -24,6 +24,7 @@ public:
     void Write(const std::wstring& path, const std::wstring& name, short type,
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
+    std::optional<ValueTable> ListPolicy() override;
     void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
                    std::wstring_view device) override;
     void DeleteName(const std::wstring& path, const std::wstring& name, std::wstring_view device) override;

@@ -4,8 +4,13 @@
 #include "logic/LdnCount.h"
 #include "logic/RegistryLayout.h"
 #include "logic/TextRules.h"
+#include "registry/AnsiText.h"
+#include "win32/DeviceSettings.h"
 
+#include <cstdint>
 #include <new>
+#include <string>
+#include <variant>
 
 namespace vtx::setup {
 
@@ -21,6 +26,7 @@ FrmMain::FrmMain(const BuildProfile& build, MainView& view, SetupRegistry& regis
 
 void FrmMain::Load() {
     LoadPortSetting();
+    LoadPolicySettings();
     LoadLdnList();
     for (short n = 1; n <= m_build.comPorts; ++n) {
         if (ProbeComPort(n)) {
@@ -37,6 +43,27 @@ void FrmMain::Load() {
 void FrmMain::LoadPortSetting() {
     // A missing key or value shows an empty box, not a buffer of spaces.
     m_view.SetPortText(m_registry.ReadPort(DeviceKey(m_build)));
+}
+
+void FrmMain::LoadPolicySettings() {
+    std::wstring shown;
+    for (const ValueRow& row : m_registry.ListPolicy().value_or(ValueTable{})) {
+        const auto* name = std::get_if<std::wstring>(&row.name);
+        if (name == nullptr || !IsPolicyValue(name->c_str())) {
+            continue;
+        }
+        std::wstring value;
+        if (const auto* text = std::get_if<std::wstring>(&row.data)) {
+            value = *text;
+        } else if (const auto* number = std::get_if<std::int32_t>(&row.data)) {
+            value = std::to_wstring(static_cast<std::uint32_t>(*number));
+        } else if (const auto* bytes = std::get_if<Bytes>(&row.data)) { // REG_EXPAND_SZ, as stored
+            const std::string stored(bytes->begin(), bytes->end());
+            value = FromAnsi(stored.substr(0, stored.find('\0')));
+        }
+        shown += (shown.empty() ? kSetByPolicy : L", ") + *name + L" = " + value;
+    }
+    m_view.ShowPolicySettings(shown);
 }
 
 void FrmMain::LoadLdnList() {

@@ -42,6 +42,8 @@ public:
     void ReportMirrorFailure();
 
     void LoadPortSetting();
+    // Shows which device values the machine's policy sets: no control here changes them.
+    void LoadPolicySettings();
     void LoadLdnList();
     bool ProbeComPort(short n);
     bool ProbeLptPort(short n);
@@ -63,6 +65,7 @@ private:
 
 // Texts the windows show.
 inline constexpr wchar_t kMirrorFailed[] = L"Saved, but not for the other registry view";
+inline constexpr wchar_t kSetByPolicy[] = L"Set by Group Policy for every device, not changed here: ";
 inline constexpr wchar_t kAdminOnly[] = L"Only administrator of this computer can setup the OPOS!";
 
 } // namespace vtx::setup

@@ -20,6 +20,8 @@ public:
 
     virtual void SetStatus(const std::wstring& text) = 0;
     virtual void SetResultCode(const std::wstring& text) = 0;
+    // The device values Group Policy sets, shown read-only; nothing is shown for empty text.
+    virtual void ShowPolicySettings(const std::wstring& text) = 0;
 
     // Shows the new logical device dialog modally; returns when it has closed.
     virtual void ShowNewLdnDialog() = 0;

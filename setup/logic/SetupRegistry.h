@@ -21,6 +21,9 @@ public:
     virtual void Write(const std::wstring& path, const std::wstring& name, short type,
                        const RegValue& value) = 0;
     virtual std::optional<ValueTable> List(const std::wstring& path) = 0;
+    // The values of the machine's policy key for the service object (HKLM\kPolicyKeyPath, 64-bit
+    // view), as List gives them; none when no policy is set.
+    virtual std::optional<ValueTable> ListPolicy() = 0;
     // A logical device name: a text value of the class key `path` naming a
     // device key. In the other registry view a name is changed or deleted
     // only while it names `device` there as well (a write also adds a name

@@ -24,6 +24,7 @@ enum MainControl : int {
     kLabel1ResultCode,
     kLblResultCode,
     kCmdExit,
+    kLblPolicy, // only while a policy sets a device value
 };
 
 enum NewLdnControl : int {

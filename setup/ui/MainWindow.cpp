@@ -294,6 +294,20 @@ void MainWindow::SetResultCode(const std::wstring& text) {
     SetWindowTextW(Item(kLblResultCode), text.c_str());
 }
 
+void MainWindow::ShowPolicySettings(const std::wstring& text) {
+    // A terminal without a policy keeps the window as it always was; the line goes below Exit.
+    if (text.empty()) {
+        return;
+    }
+    static constexpr int kLineHeight = 900;
+    static constexpr ControlPlacement kPolicyLine[] = {{kLblPolicy, L"STATIC", L"", kLabel, 0, 120,
+                                                        kClientHeight, kClientWidth - 240, kLineHeight - 60,
+                                                        FontKind::Regular}};
+    m_layout.Create(m_hwnd, kPolicyLine);
+    SetWindowTextW(Item(kLblPolicy), text.c_str());
+    m_layout.SizeAndPlace(m_hwnd, kClientWidth, kClientHeight + kLineHeight);
+}
+
 void MainWindow::ShowNewLdnDialog() {
     NewLdnDialog dialog(m_build, m_registry, m_logic);
     dialog.ShowModal(m_instance, m_hwnd);

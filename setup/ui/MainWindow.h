@@ -37,6 +37,7 @@ public:
     void SelectFirstLdn() override;
     void SetStatus(const std::wstring& text) override;
     void SetResultCode(const std::wstring& text) override;
+    void ShowPolicySettings(const std::wstring& text) override;
     void ShowNewLdnDialog() override;
 
 private:

@@ -3,7 +3,7 @@
 #include "service/CashDrawerProperties.h"
 
 #include "opos/OposConstants.h"
-#include "win32/RegistryValues.h"
+#include "win32/DeviceSettings.h"
 #include "win32/UniqueRegKey.h"
 
 #include <algorithm>
@@ -23,13 +23,14 @@ bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath, CTraceLog*
         StoreResult(opos::OPOS_E_NOSERVICE);
         return false;
     }
-    m_bAutoReconnect = ReadRegistryNumber(key.get(), L"AutoReconnect").value_or(0) == 1;
-    m_bEventLog = ReadRegistryNumber(key.get(), L"EventLog").value_or(1) != 0;
+    const CDeviceSettings settings(key.get());
+    m_bAutoReconnect = settings.Number(L"AutoReconnect").value_or(0) == 1;
+    m_bEventLog = settings.Number(L"EventLog").value_or(1) != 0;
 
     // Missing, or no number at all: the default. Out of range: the nearest limit, since a
     // site that asked for "fast" or "slow" should get as near to it as the monitor allows.
     m_nPollIntervalMs = CStatusMonitor::kDefaultPollPauseMs;
-    if (const auto asked = ReadRegistryNumber(key.get(), L"PollInterval")) {
+    if (const auto asked = settings.Number(L"PollInterval")) {
         m_nPollIntervalMs = static_cast<DWORD>(
             std::clamp<uint64_t>(*asked, CStatusMonitor::kMinPollPauseMs, CStatusMonitor::kMaxPollPauseMs));
         if (trace != nullptr && m_nPollIntervalMs != *asked) {

@@ -15,7 +15,8 @@ class CCashDrawerProperties : public CCommonProperties {
 public:
     CCashDrawerProperties();
 
-    // Reads the device's "Port", "AutoReconnect", "PollInterval" and "EventLog" values from HKLM\keyPath,
+    // Reads the device's "Port", "AutoReconnect", "PollInterval" and "EventLog" values from
+    // HKLM\keyPath (all but "Port" from the machine's policy when it sets them: CDeviceSettings),
     // and says in the trace, when given one, what it had to change.
     // False (and 104 stored) when the key cannot be opened.
     bool ReadRegistry(const std::wstring& keyPath, CTraceLog* trace = nullptr);

@@ -1,7 +1,7 @@
 // Reading the trace settings of one device key.
 #include "trace/TraceSettings.h"
 
-#include "win32/RegistryValues.h"
+#include "win32/DeviceSettings.h"
 #include "win32/UniqueRegKey.h"
 
 #include <shlobj.h>
@@ -39,16 +39,17 @@ std::wstring FileNameOf(const std::wstring& deviceName) {
 
 TraceSettings ReadTraceSettings(HKEY deviceKey, const std::wstring& deviceName) {
     TraceSettings settings;
-    std::optional<uint64_t> level = ReadRegistryNumber(deviceKey, L"TraceLevel");
+    const CDeviceSettings values(deviceKey);
+    std::optional<uint64_t> level = values.Number(L"TraceLevel");
     if (!level || *level == 0) {
         return settings;
     }
     settings.level = *level > kTraceWire ? kTraceWire : static_cast<int>(*level);
-    if (std::optional<uint64_t> kb = ReadRegistryNumber(deviceKey, L"TraceMaxKB")) {
+    if (std::optional<uint64_t> kb = values.Number(L"TraceMaxKB")) {
         uint64_t bytes = *kb * 1024;
         settings.maxBytes = bytes < kMinMaxBytes ? kMinMaxBytes : bytes > kMaxMaxBytes ? kMaxMaxBytes : bytes;
     }
-    std::optional<std::wstring> file = ReadRegistryText(deviceKey, L"TraceFile");
+    std::optional<std::wstring> file = values.Text(L"TraceFile");
     if (file && !file->empty()) {
         settings.file = *file;
     } else {

@@ -21,7 +21,8 @@ struct TraceSettings {
 
 // "TraceLevel" (REG_DWORD, or REG_SZ holding a decimal number; above 3 counts
 // as 3), "TraceFile" (REG_SZ or REG_EXPAND_SZ) and "TraceMaxKB" from the open
-// device key. Without a "TraceFile" the log is
+// device key, or each from the machine's policy when it sets it
+// (CDeviceSettings). Without a "TraceFile" the log is
 // <ProgramData>\Veltrix\VTXCashDrawer\<device name>.log.
 TraceSettings ReadTraceSettings(HKEY deviceKey, const std::wstring& deviceName);
 

@@ -180,6 +180,9 @@ ours_co() { # views with our class, then views whose programs get it by "OPOS.Ca
     done
 }
 
+policy_template_in() { local d="$VTX_PREFIX/drive_c/Program Files/Veltrix Works/VTXCashDrawer/PolicyDefinitions" f
+    for f in VTXCashDrawer.admx en-US/VTXCashDrawer.adml; do cmp -s "$d/$f" "$root/installer/policy/$f" || return 1; done; }
+
 scenario_x64() {
     prefix_up win64 x64 || { fail "prefix"; return; }
     msi /i "$field64" USBPORT=COM3 AUTORECONNECT=1
@@ -201,6 +204,7 @@ scenario_x64() {
     check "AUTORECONNECT survived the upgrade in the 64-bit view" reconnect_is 0x1 64
     check "every value survived, each view's own, and no copy is left" [ "$kept" = "$(device_keys)" ]
     check "device keys in both views" device_keys_in 64 32
+    check "the Group Policy template and its texts" policy_template_in
     check "no serial port preset" [ -z "$(value_of "$class_key\\VX-CD" Port 64)" ]
     check "registration equals regsvr32's, both views" registration_matches_regsvr32 64 32
     check "event source: the 64-bit module" event_source_is "$dir64\\VTXCashDrawer.dll" 64
@@ -338,6 +342,7 @@ scenario_x86() {
     msi /i "$new86" USBPORT="COM$com"
     check "device keys" device_keys_in 32
     check "USBPORT preset" ports_are "COM$com" 32
+    check "the Group Policy template and its texts" policy_template_in
     check "registration equals regsvr32's" registration_matches_regsvr32 32
     check "drawertest from the installed files" drawer_test /usr/lib/wine/wine "$dir64\\drawertest.exe"
     check "the installed utility changes the port" utility_sets_port /usr/lib/wine/wine i686

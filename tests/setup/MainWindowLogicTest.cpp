@@ -11,6 +11,7 @@ TEST_F(SetupStartup, PortBoxShowsTheStoredPortWhole) {
     registry.Set(deviceKey, L"Port", std::wstring(L"COM3"));
     main.Load();
     EXPECT_EQ(view.portText, L"COM3");
+    EXPECT_EQ(view.policyText, L"") << "no policy, no line for it";
 }
 
 TEST_F(SetupStartup, PortBoxIsEmptyWhenThePortOrTheDeviceKeyIsMissing) {
@@ -79,6 +80,15 @@ TEST_F(SetupStartup, UsbBuildOffersTheComPortsThatOpenInOrder) {
     EXPECT_EQ(ports.probed, com);
     EXPECT_EQ(view.portChoices, (Names{L"COM3", L"COM10", L"COM12", L"COM20"}));
     EXPECT_EQ(view.portText, L"COM9") << "the choices do not replace the stored port";
+}
+
+// Only the device values a policy may set are shown, in the key's order.
+TEST_F(SetupStartup, ValuesThePolicySetsAreShownAsManaged) {
+    registry.Set(kPolicyKeyPath, L"AutoReconnect", std::int32_t{-1});
+    registry.Set(kPolicyKeyPath, L"Port", std::wstring(L"COM9"));
+    registry.Set(kPolicyKeyPath, L"TraceFile", Bytes{'%', 'T', '%', 0, 'x'}); // REG_EXPAND_SZ
+    main.Load();
+    EXPECT_EQ(view.policyText, std::wstring(kSetByPolicy) + L"AutoReconnect = 4294967295, TraceFile = %T%");
 }
 
 class SetupSerialStartup : public LogicFixture {

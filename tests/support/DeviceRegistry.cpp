@@ -2,6 +2,7 @@
 #include "DeviceRegistry.h"
 
 #include "opos/OposConstants.h"
+#include "win32/DeviceSettings.h"
 #include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
@@ -68,6 +69,21 @@ LogicalDeviceName::LogicalDeviceName(std::wstring name, const std::wstring& devi
 
 LogicalDeviceName::~LogicalDeviceName() {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, opos::kCashDrawerClassKey, m_name.c_str());
+}
+
+PolicyKey::PolicyKey(const wchar_t* value, DWORD type, const void* data) {
+    UniqueRegKey key;
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyKeyPath, KEY_WOW64_64KEY, 0); // a failed run's
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    const DWORD bytes = type == REG_DWORD ? 4 : 2 * (1 + lstrlenW(static_cast<const wchar_t*>(data)));
+    EXPECT_TRUE(!data || !RegSetValueExW(key.get(), value, 0, type, static_cast<const BYTE*>(data), bytes));
+}
+
+PolicyKey::~PolicyKey() {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyKeyPath, KEY_WOW64_64KEY, 0);
+    EXPECT_FALSE(OpenPolicyKey()) << "the policy key outlived its test";
 }
 
 std::wstring UniqueDeviceName(const wchar_t* stem) {

@@ -41,6 +41,12 @@ private:
     std::wstring m_name;
 };
 
+// The machine's policy key (64-bit view) holding one value (none for data nullptr), removed at the end.
+struct PolicyKey {
+    PolicyKey(const wchar_t* value, DWORD type, const void* data);
+    ~PolicyKey();
+};
+
 // A device name no key exists for.
 std::wstring UniqueDeviceName(const wchar_t* stem);
 

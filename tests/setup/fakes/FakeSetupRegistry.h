@@ -3,6 +3,7 @@
 // insertion order, and full access to any key can be refused as it is to a
 // user without administrator rights.
 #include "logic/SetupRegistry.h"
+#include "win32/DeviceSettings.h"
 
 #include <map>
 #include <set>
@@ -38,6 +39,7 @@ public:
     void Write(const std::wstring& path, const std::wstring& name, short type,
                const RegValue& value) override;
     std::optional<ValueTable> List(const std::wstring& path) override;
+    std::optional<ValueTable> ListPolicy() override { return List(kPolicyKeyPath); }
     void WriteName(const std::wstring& path, const std::wstring& name, const std::wstring& data,
                    std::wstring_view device) override {
         nameDevice = device;

@@ -25,6 +25,7 @@ public:
     void SelectFirstLdn() override { ldnText = ldnList.at(0); }
     void SetStatus(const std::wstring& text) override { status = text; }
     void SetResultCode(const std::wstring& text) override { resultCode = text; }
+    void ShowPolicySettings(const std::wstring& text) override { policyText = text; }
     void ShowNewLdnDialog() override {
         ++dialogsShown;
         if (onDialog) {
@@ -39,6 +40,7 @@ public:
     std::vector<std::wstring> ldnList;
     std::wstring status;
     std::wstring resultCode;
+    std::wstring policyText;
     int dialogsShown = 0;
     std::function<void()> onDialog;
 };

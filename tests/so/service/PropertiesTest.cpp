@@ -1,9 +1,10 @@
-// Property reads and writes by index, and the device's "Port" and "PollInterval" values.
+// Property reads and writes by index, and the device's "Port" and "PollInterval" values, also from policy.
 #include "DeviceRegistry.h"
 #include "FakeControlObject.h"
 #include "ServiceObject.h"
 #include "opos/OposConstants.h"
 #include "trace/TraceLog.h"
+#include "trace/TraceSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -219,6 +220,38 @@ TEST_F(PortValue, PollIntervalIsClampedTracedOrLeftAtTheDefault) {
     EXPECT_NE(written.find("PollInterval 4294967295 ms is outside 100..10000: 10000 ms used"),
               std::string::npos);
     DeleteFileW(log.c_str());
+}
+
+// A value the machine's policy key holds (64-bit view, for both builds) wins over the device's, with the
+// device value's limits; an unusable one gives the default, not the device's.
+TEST_F(PortValue, PolicyValuesWinOverTheDevicesOwn) {
+    const DWORD zero = 0, one = 1, poll = 250, fast = 50, level = 2;
+    device.SetRaw(L"AutoReconnect", REG_DWORD, &one, 4);
+    device.SetRaw(L"PollInterval", REG_DWORD, &poll, 4);
+    const std::vector<std::tuple<const wchar_t*, DWORD, const void*, bool, DWORD, int>> rows = {
+        {L"AutoReconnect", REG_DWORD, &zero, false, 250, 0},
+        {L"PollInterval", REG_DWORD, &fast, true, 100, 0},
+        {L"PollInterval", REG_SZ, L"fast", true, 1500, 0},
+        {L"TraceLevel", REG_DWORD, &level, true, 250, 2}};
+    for (const auto& [name, type, data, reconnect, pollMs, traceLevel] : rows) {
+        SCOPED_TRACE(std::string(name, name + lstrlenW(name)));
+        const PolicyKey policy(name, type, data);
+        CCashDrawerProperties props;
+        EXPECT_TRUE(props.ReadRegistry(device.Path()));
+        EXPECT_EQ(std::pair(props.m_bAutoReconnect, props.m_nPollIntervalMs), std::pair(reconnect, pollMs));
+        const TraceSettings trace = ReadTraceSettings(device.Path(), device.Name());
+        EXPECT_EQ(trace.level, traceLevel);
+        if (traceLevel != 0) { // no trace value in the device key: its session is logged all the same
+            FakeControlObject app;
+            ComPtr<IDispatch> so = NewServiceObject();
+            EXPECT_EQ(OpenService(so.get(), device.Name(), &app), 0);
+            so.reset(); // the final release of an open object closes it, and its log
+            std::ostringstream log;
+            log << std::ifstream(trace.file.c_str(), std::ios::binary).rdbuf();
+            EXPECT_NE(log.str().find("OpenService(\"CashDrawer\""), std::string::npos) << log.str();
+            DeleteFileW(trace.file.c_str());
+        }
+    }
 }
 
 TEST_F(PortValue, MissingKeyStores104AndKeepsTheName) {
