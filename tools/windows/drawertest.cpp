@@ -355,6 +355,16 @@ private:
     DWORD m_cookie = 0;
 };
 
+// Whatever Control Object is registered under the ProgID, ours or another maker's.
+HRESULT CreateControlObject(ComPtr<IDispatch>& created) {
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(co::kProgId, &clsid);
+    if (SUCCEEDED(hr)) {
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, created.put_void());
+    }
+    return hr;
+}
+
 // A support engineer who switched tracing on wants to know where to look.
 void SayWhereTheTraceIs(const std::wstring& device) {
     co::DeviceEntry entry;
@@ -370,12 +380,8 @@ void SayWhereTheTraceIs(const std::wstring& device) {
 
 int Run(const std::wstring& device) {
     SayWhereTheTraceIs(device);
-    CLSID clsid;
     ComPtr<IDispatch> created;
-    HRESULT hr = CLSIDFromProgID(co::kProgId, &clsid);
-    if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, created.put_void());
-    }
+    HRESULT hr = CreateControlObject(created);
     if (FAILED(hr)) {
         Line("cannot create the Control Object \"%s\": 0x%08lX (is it registered?)",
              Narrow(co::kProgId).c_str(), static_cast<unsigned long>(hr));
@@ -756,12 +762,8 @@ int Check(const std::wstring& device, bool json) {
     report.SetFacts(facts);
 
     report.Step("creating the Control Object");
-    CLSID clsid;
     ComPtr<IDispatch> created;
-    HRESULT hr = CLSIDFromProgID(co::kProgId, &clsid);
-    if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, created.put_void());
-    }
+    HRESULT hr = CreateControlObject(created);
     if (FAILED(hr)) {
         char text[96];
         std::snprintf(text, sizeof(text), "no Control Object \"%s\" (0x%08lX)", Narrow(co::kProgId).c_str(),
