@@ -1,3 +1,5 @@
+// Faults of the virtual drawer's line: unplug and plug, a port hidden or busy for new opens, and what
+// the drawer reports of its client.
 #include "support/drawer_fixture.h"
 
 #include <fcntl.h>
