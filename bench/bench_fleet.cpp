@@ -132,29 +132,33 @@ std::string Gauges(const fuzz::Gauges& g) {
     return text;
 }
 
-bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& random) {
-    std::vector<std::unique_ptr<Device>> devices;
-    for (const Endpoint& at : endpoints) {
-        devices.push_back(std::make_unique<Device>(at));
-    }
+using Devices = std::vector<std::unique_ptr<Device>>;
+
+// The status handler: a latency for an expected change, or an event nothing explains.
+void WatchStatus(Device* device) {
+    device->co.OnStatusUpdate([device](long status) {
+        if (!device->armed) {
+            return;
+        }
+        const long expected = device->open ? opos::CASH_SUE_DRAWEROPEN : opos::CASH_SUE_DRAWERCLOSED;
+        if (device->changedAt && status == expected) {
+            device->latency.push_back(MsSince(*device->changedAt));
+            device->changedAt.reset();
+            device->readyAt = Clock::now() + device->holdoff;
+        } else {
+            ++device->unexpected;
+            std::printf("! %s device %ls: status %ld with no change of its drawer due\n", kArch,
+                        device->key.Name().c_str(), status);
+        }
+    });
+}
+
+// Every device opened, claimed and enabled, then armed; false when one failed.
+bool EnableAll(Devices& devices) {
     for (auto& d : devices) {
         Device* device = d.get();
         device->drawer.Reset();
-        device->co.OnStatusUpdate([device](long status) {
-            if (!device->armed) {
-                return;
-            }
-            const long expected = device->open ? opos::CASH_SUE_DRAWEROPEN : opos::CASH_SUE_DRAWERCLOSED;
-            if (device->changedAt && status == expected) {
-                device->latency.push_back(MsSince(*device->changedAt));
-                device->changedAt.reset();
-                device->readyAt = Clock::now() + device->holdoff;
-            } else {
-                ++device->unexpected;
-                std::printf("! %s device %ls: status %ld with no change of its drawer due\n", kArch,
-                            device->key.Name().c_str(), status);
-            }
-        });
+        WatchStatus(device);
         device->so = NewServiceObject();
         long rc = OpenService(device->so.get(), device->key.Name(), &device->co);
         if (rc == 0) {
@@ -175,41 +179,47 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     for (auto& d : devices) {
         d->armed = true;
     }
+    return true;
+}
 
-    auto expire = [&] {
-        for (auto& d : devices) {
-            if (d->changedAt && MsSince(*d->changedAt) > kLostAfterMs) {
-                ++d->lost;
-                d->changedAt.reset();
-            }
+// A change not reported within kLostAfterMs counts as lost.
+void ExpireLost(Devices& devices) {
+    for (auto& d : devices) {
+        if (d->changedAt && MsSince(*d->changedAt) > kLostAfterMs) {
+            ++d->lost;
+            d->changedAt.reset();
         }
-    };
-    auto idleDevices = [&] {
-        std::vector<Device*> idle;
-        for (auto& d : devices) {
-            if (!d->changedAt && Clock::now() >= d->readyAt) {
-                idle.push_back(d.get());
-            }
+    }
+}
+
+std::vector<Device*> IdleDevices(Devices& devices) {
+    std::vector<Device*> idle;
+    for (auto& d : devices) {
+        if (!d->changedAt && Clock::now() >= d->readyAt) {
+            idle.push_back(d.get());
         }
-        return idle;
-    };
-    // A drawer changed twice within one poll shows no change at all: only a
-    // drawer whose last change was reported is changed again, and only after
-    // a random pause, or the change would follow its poll at a fixed phase.
+    }
+    return idle;
+}
+
+// A drawer changed twice within one poll shows no change at all: only a
+// drawer whose last change was reported is changed again, and only after
+// a random pause, or the change would follow its poll at a fixed phase.
+void ToggleDrawers(Devices& devices, int toggles, std::mt19937& random) {
     for (int i = 0; i < toggles; ++i) {
         PumpUntil(
             [&] {
-                expire();
+                ExpireLost(devices);
                 return false;
             },
             std::uniform_int_distribution<DWORD>(0, 300)(random));
         PumpUntil(
             [&] {
-                expire();
-                return !idleDevices().empty();
+                ExpireLost(devices);
+                return !IdleDevices(devices).empty();
             },
             kLostAfterMs * 2);
-        std::vector<Device*> idle = idleDevices();
+        std::vector<Device*> idle = IdleDevices(devices);
         if (idle.empty()) {
             continue; // the pump ran out of time
         }
@@ -222,13 +232,15 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     }
     PumpUntil(
         [&] {
-            expire();
+            ExpireLost(devices);
             return std::ranges::none_of(devices, [](auto& d) { return d->changedAt.has_value(); });
         },
         kLostAfterMs * 2);
     // Late or doubled events would arrive now.
     PumpFor(3000);
+}
 
+void ReportLatency(const Devices& devices) {
     std::vector<double> all;
     long lost = 0;
     long unexpected = 0;
@@ -245,7 +257,9 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     Row("all devices: change -> SOStatusUpdate", Summary(all));
     Row("changes never reported (lost)", std::to_string(lost));
     Row("events with no change of their drawer", std::to_string(unexpected));
+}
 
+void ReportIdle(size_t enabled) {
     const double cpuBefore = CpuMs();
     const auto wallBefore = Clock::now();
     IdleLoop(kIdleMs);
@@ -253,9 +267,21 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     const double wall = MsSince(wallBefore);
     char idle[96];
     std::snprintf(idle, sizeof(idle), "%.2f %% (%.0f ms CPU in %.0f ms)", 100.0 * cpu / wall, cpu, wall);
-    Row("idle CPU, " + std::to_string(devices.size()) + " enabled, whole process", idle);
+    Row("idle CPU, " + std::to_string(enabled) + " enabled, whole process", idle);
     Row("gauges with all enabled", Gauges(fuzz::ReadGauges()));
+}
 
+bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& random) {
+    Devices devices;
+    for (const Endpoint& at : endpoints) {
+        devices.push_back(std::make_unique<Device>(at));
+    }
+    if (!EnableAll(devices)) {
+        return false;
+    }
+    ToggleDrawers(devices, toggles, random);
+    ReportLatency(devices);
+    ReportIdle(devices.size());
     for (auto& d : devices) {
         d->armed = false;
         CallLong(d->so.get(), dispid::Close);

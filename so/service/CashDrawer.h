@@ -59,24 +59,9 @@ public:
     void OpenDrawer();
     void WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration, long beepDelay);
 
-    // Serial channel: one open attempt, and the two raw halves of an exchange.
-    bool OpenPort(const std::wstring& portName, unsigned long baudRate) {
-        return m_link.Open(portName, baudRate);
-    }
-    bool SendStatusRequest() { return m_link.SendStatusRequest(); }
-    int ReadStatusReply() { return m_link.ReadStatusReply(); }
-
     long BindControlObject(IDispatch* pDispatch);
     long EnableDevice(bool enable);
 
-    // One status exchange under the port mutex. An answer is stored in
-    // DrawerOpened; without one the port is dropped, nothing is stored and
-    // lastKnown comes back. *answered tells which happened.
-    bool QueryDrawerState(bool lastKnown, bool* answered = nullptr) {
-        return m_link.QueryDrawerState(lastKnown, answered);
-    }
-
-    const CCashDrawerProperties& Properties() const { return m_properties; }
     IDispatch* ControlObject() const override { return m_controlObject; }
     DISPID StatusUpdateDispid() const override { return m_dispidSOStatusUpdate; }
     CEventInterface& EventInterface() { return m_eventInterface; }

@@ -2,41 +2,41 @@
 // the bytes on the wire, reply classification, and ports that cannot be had.
 #include "Elapsed.h"
 #include "FaultyPortApi.h"
-#include "ServiceObject.h"
 #include "VirtualDrawer.h"
+#include "device/DrawerLink.h"
 #include "device/SerialPort.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace vtx::test {
 namespace {
 
 class SerialChannel : public ::testing::Test {
 protected:
-    void SetUp() override {
-        drawer.Reset();
-        ASSERT_NE(drawer_, nullptr);
-    }
-    bool Open() { return drawer_->OpenPort(drawer.PortName(), 9600); }
+    void SetUp() override { drawer.Reset(); }
+    bool Open() { return link.Open(drawer.PortName(), 9600); }
     // One status exchange as the monitor makes it: 1 open, 0 closed, -1 no answer.
     // No answer drops the port; the next exchange starts on a fresh one.
     int Exchange() {
-        if (!drawer_->PortIsOpen() && !Open()) {
+        if (!link.IsOpen() && !Open()) {
             return -2;
         }
         bool answered = false;
-        bool open = drawer_->QueryDrawerState(false, &answered);
+        bool open = link.QueryDrawerState(false, &answered);
         return answered ? (open ? 1 : 0) : -1;
     }
 
     VirtualDrawer drawer;
-    ComPtr<IDispatch> so = NewServiceObject();
-    CCashDrawer* drawer_ = CCashDrawer::FromDispatch(so.get());
+    CTraceLog trace;
+    std::atomic<long> drawerOpened{0};
+    CDrawerLink link{trace, drawerOpened};
 };
 
 TEST_F(SerialChannel, StatusRequestPutsExactlyItsFourBytesOnTheWire) {
     ASSERT_TRUE(Open());
-    ASSERT_TRUE(drawer_->SendStatusRequest());
+    ASSERT_TRUE(link.SendStatusRequest());
     drawer.Expect("WAITRX 4 5000");
     EXPECT_EQ(drawer.Received(), "1D 1B 0F 0C");
 }
@@ -66,8 +66,8 @@ TEST_F(SerialChannel, NoiseOrSilenceIsNoAnswer) {
     drawer.Expect("MODE SILENT");
     EXPECT_EQ(Exchange(), -1);
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(drawer_->QueryDrawerState(true)); // the last known state stands
-    EXPECT_FALSE(drawer_->PortIsOpen());
+    EXPECT_TRUE(link.QueryDrawerState(true)); // the last known state stands
+    EXPECT_FALSE(link.IsOpen());
     drawer.Expect("MODE NORMAL");
     // The scripted answers come one per request, in order.
     drawer.Expect("SCRIPT 004142 1F19 191F -");
@@ -105,7 +105,7 @@ TEST_F(SerialChannel, AnOpenThatCannotFinishSettingUpThePortClosesIt) {
         SCOPED_TRACE(static_cast<int>(fail));
         api.m_failOnce = fail;
         EXPECT_FALSE(Open());
-        EXPECT_FALSE(drawer_->PortIsOpen());
+        EXPECT_FALSE(link.IsOpen());
         ASSERT_TRUE(Open());
         EXPECT_EQ(Exchange(), 0);
         drawer.Expect("MODE SILENT");
@@ -139,7 +139,7 @@ TEST(SerialPortOpen, AWriteLimitIsSetWhereThereIsNoneAndCappedWhereItIsLong) {
 TEST_F(SerialChannel, ReadWithNothingSentReturnsPromptlyWithNoAnswer) {
     ASSERT_TRUE(Open());
     auto start = Clock::now();
-    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+    EXPECT_EQ(link.ReadStatusReply(), -1);
     // Bounded by the read time-outs, not by a missing answer.
     EXPECT_LT(MsSince(start), 2000);
 }
@@ -147,26 +147,26 @@ TEST_F(SerialChannel, ReadWithNothingSentReturnsPromptlyWithNoAnswer) {
 TEST_F(SerialChannel, OpenPortRefusesWhileAPortIsHeldAndLeavesItWorking) {
     ASSERT_TRUE(Open());
     EXPECT_FALSE(Open());
-    EXPECT_TRUE(drawer_->PortIsOpen());
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(Exchange(), 0);
 }
 
 TEST_F(SerialChannel, NamesWithoutAValidNumberAreRefusedBeforeAnySystemCall) {
     for (const wchar_t* name : {L"COM0", L"COM256", L"", L"LPT1", L"\\\\.\\VXCR3\\", L"COM-1"}) {
         SetLastError(0xBEEF);
-        EXPECT_FALSE(drawer_->OpenPort(name, 9600)) << "name length " << wcslen(name);
+        EXPECT_FALSE(link.Open(name, 9600)) << "name length " << wcslen(name);
         // A failed CreateFile would have replaced the last error.
         EXPECT_EQ(GetLastError(), 0xBEEFu);
-        EXPECT_FALSE(drawer_->PortIsOpen());
+        EXPECT_FALSE(link.IsOpen());
     }
-    EXPECT_FALSE(drawer_->SendStatusRequest());
-    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+    EXPECT_FALSE(link.SendStatusRequest());
+    EXPECT_EQ(link.ReadStatusReply(), -1);
 }
 
 TEST_F(SerialChannel, PortHeldElsewhereCannotBeOpened) {
     drawer.Expect("UNAVAILABLE");
     EXPECT_FALSE(Open());
-    EXPECT_FALSE(drawer_->PortIsOpen());
+    EXPECT_FALSE(link.IsOpen());
     drawer.Expect("AVAILABLE");
     EXPECT_TRUE(Open());
 }
@@ -174,14 +174,13 @@ TEST_F(SerialChannel, PortHeldElsewhereCannotBeOpened) {
 TEST_F(SerialChannel, UnpluggedDrawerFailsTheRequestAndComesBackWhenPluggedIn) {
     ASSERT_TRUE(Open());
     drawer.Expect("UNPLUG");
-    EXPECT_FALSE(drawer_->SendStatusRequest());
-    EXPECT_EQ(drawer_->ReadStatusReply(), -1);
+    EXPECT_FALSE(link.SendStatusRequest());
+    EXPECT_EQ(link.ReadStatusReply(), -1);
     drawer.Expect("PLUG");
     // The old handle stays dead; a fresh open reaches the new line.
-    ComPtr<IDispatch> other = NewServiceObject();
-    CCashDrawer* fresh = CCashDrawer::FromDispatch(other.get());
-    ASSERT_TRUE(fresh->OpenPort(drawer.PortName(), 9600));
-    ASSERT_TRUE(fresh->SendStatusRequest());
+    CDrawerLink fresh{trace, drawerOpened};
+    ASSERT_TRUE(fresh.Open(drawer.PortName(), 9600));
+    ASSERT_TRUE(fresh.SendStatusRequest());
     drawer.Expect("WAITRX 4 5000");
 }
 
