@@ -22,51 +22,52 @@ using namespace opos;
 
 const ControlMember kMembers[] = {
     // Properties: the Control Object's own (index 0) and the service's, read by index.
-    {dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
-    {dispid::CapPowerReporting, L"CapPowerReporting", Property, 0, Long, PIDX_CapPowerReporting, false},
-    {dispid::PowerNotify, L"PowerNotify", Property, 0, Long, PIDX_PowerNotify, true},
-    {dispid::PowerState, L"PowerState", Property, 0, Long, PIDX_PowerState, false},
-    {dispid::CapStatisticsReporting, L"CapStatisticsReporting", Property, 0, Bool,
+    {co_dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
+    {co_dispid::CapPowerReporting, L"CapPowerReporting", Property, 0, Long, PIDX_CapPowerReporting, false},
+    {co_dispid::PowerNotify, L"PowerNotify", Property, 0, Long, PIDX_PowerNotify, true},
+    {co_dispid::PowerState, L"PowerState", Property, 0, Long, PIDX_PowerState, false},
+    {co_dispid::CapStatisticsReporting, L"CapStatisticsReporting", Property, 0, Bool,
      PIDX_CapStatisticsReporting, false},
-    {dispid::CapUpdateStatistics, L"CapUpdateStatistics", Property, 0, Bool, PIDX_CapUpdateStatistics, false},
-    {dispid::CapCompareFirmwareVersion, L"CapCompareFirmwareVersion", Property, 0, Bool,
-     PIDX_CapCompareFirmwareVersion, false},
-    {dispid::CapUpdateFirmware, L"CapUpdateFirmware", Property, 0, Bool, PIDX_CapUpdateFirmware, false},
-    {dispid::ControlObjectDescription, L"ControlObjectDescription", Property, 0, Text, 0, false},
-    {dispid::ControlObjectVersion, L"ControlObjectVersion", Property, 0, Long, 0, false},
-    {dispid::CheckHealthText, L"CheckHealthText", Property, 0, Text, PIDX_CheckHealthText, false},
-    {dispid::Claimed, L"Claimed", Property, 0, Bool, PIDX_Claimed, false},
-    {dispid::DeviceDescription, L"DeviceDescription", Property, 0, Text, PIDX_DeviceDescription, false},
-    {dispid::FreezeEvents, L"FreezeEvents", Property, 0, Bool, PIDX_FreezeEvents, true},
-    {dispid::DeviceEnabled, L"DeviceEnabled", Property, 0, Bool, PIDX_DeviceEnabled, true},
-    {dispid::DeviceName, L"DeviceName", Property, 0, Text, PIDX_DeviceName, false},
-    {dispid::OpenResult, L"OpenResult", Property, 0, Long, 0, false},
-    {dispid::ServiceObjectDescription, L"ServiceObjectDescription", Property, 0, Text,
-     PIDX_ServiceObjectDescription, false},
-    {dispid::ServiceObjectVersion, L"ServiceObjectVersion", Property, 0, Long, PIDX_ServiceObjectVersion,
+    {co_dispid::CapUpdateStatistics, L"CapUpdateStatistics", Property, 0, Bool, PIDX_CapUpdateStatistics,
      false},
-    {dispid::ResultCode, L"ResultCode", Property, 0, Long, 0, false},
-    {dispid::ResultCodeExtended, L"ResultCodeExtended", Property, 0, Long, 0, false},
-    {dispid::State, L"State", Property, 0, Long, 0, false},
-    {dispid::CapStatus, L"CapStatus", Property, 0, Bool, PIDXCash_CapStatus, false},
-    {dispid::DrawerOpened, L"DrawerOpened", Property, 0, Bool, PIDXCash_DrawerOpened, false},
-    {dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
+    {co_dispid::CapCompareFirmwareVersion, L"CapCompareFirmwareVersion", Property, 0, Bool,
+     PIDX_CapCompareFirmwareVersion, false},
+    {co_dispid::CapUpdateFirmware, L"CapUpdateFirmware", Property, 0, Bool, PIDX_CapUpdateFirmware, false},
+    {co_dispid::ControlObjectDescription, L"ControlObjectDescription", Property, 0, Text, 0, false},
+    {co_dispid::ControlObjectVersion, L"ControlObjectVersion", Property, 0, Long, 0, false},
+    {co_dispid::CheckHealthText, L"CheckHealthText", Property, 0, Text, PIDX_CheckHealthText, false},
+    {co_dispid::Claimed, L"Claimed", Property, 0, Bool, PIDX_Claimed, false},
+    {co_dispid::DeviceDescription, L"DeviceDescription", Property, 0, Text, PIDX_DeviceDescription, false},
+    {co_dispid::FreezeEvents, L"FreezeEvents", Property, 0, Bool, PIDX_FreezeEvents, true},
+    {co_dispid::DeviceEnabled, L"DeviceEnabled", Property, 0, Bool, PIDX_DeviceEnabled, true},
+    {co_dispid::DeviceName, L"DeviceName", Property, 0, Text, PIDX_DeviceName, false},
+    {co_dispid::OpenResult, L"OpenResult", Property, 0, Long, 0, false},
+    {co_dispid::ServiceObjectDescription, L"ServiceObjectDescription", Property, 0, Text,
+     PIDX_ServiceObjectDescription, false},
+    {co_dispid::ServiceObjectVersion, L"ServiceObjectVersion", Property, 0, Long, PIDX_ServiceObjectVersion,
+     false},
+    {co_dispid::ResultCode, L"ResultCode", Property, 0, Long, 0, false},
+    {co_dispid::ResultCodeExtended, L"ResultCodeExtended", Property, 0, Long, 0, false},
+    {co_dispid::State, L"State", Property, 0, Long, 0, false},
+    {co_dispid::CapStatus, L"CapStatus", Property, 0, Bool, PIDXCash_CapStatus, false},
+    {co_dispid::DrawerOpened, L"DrawerOpened", Property, 0, Bool, PIDXCash_DrawerOpened, false},
+    {co_dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
      PIDXCash_CapStatusMultiDrawerDetect, false},
     // Methods, each answering its result code.
-    {dispid::CheckHealth, L"CheckHealth", Method, 1, Long, 0, false},
-    {dispid::DirectIO, L"DirectIO", Method, 3, Long, 0, false},
-    {dispid::ClaimDevice, L"ClaimDevice", Method, 1, Long, 0, false},
-    {dispid::ResetStatistics, L"ResetStatistics", Method, 1, Long, 0, false},
-    {dispid::Close, L"Close", Method, 0, Long, 0, false},
-    {dispid::Claim, L"Claim", Method, 1, Long, 0, false},
-    {dispid::Open, L"Open", Method, 1, Long, 0, false},
-    {dispid::ReleaseDevice, L"ReleaseDevice", Method, 0, Long, 0, false},
-    {dispid::UpdateStatistics, L"UpdateStatistics", Method, 1, Long, 0, false},
-    {dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", Method, 2, Long, 0, false},
-    {dispid::UpdateFirmware, L"UpdateFirmware", Method, 1, Long, 0, false},
-    {dispid::OpenDrawer, L"OpenDrawer", Method, 0, Long, 0, false},
-    {dispid::WaitForDrawerClose, L"WaitForDrawerClose", Method, 4, Long, 0, false},
-    {dispid::RetrieveStatistics, L"RetrieveStatistics", Method, 1, Long, 0, false},
+    {co_dispid::CheckHealth, L"CheckHealth", Method, 1, Long, 0, false},
+    {co_dispid::DirectIO, L"DirectIO", Method, 3, Long, 0, false},
+    {co_dispid::ClaimDevice, L"ClaimDevice", Method, 1, Long, 0, false},
+    {co_dispid::ResetStatistics, L"ResetStatistics", Method, 1, Long, 0, false},
+    {co_dispid::Close, L"Close", Method, 0, Long, 0, false},
+    {co_dispid::Claim, L"Claim", Method, 1, Long, 0, false},
+    {co_dispid::Open, L"Open", Method, 1, Long, 0, false},
+    {co_dispid::ReleaseDevice, L"ReleaseDevice", Method, 0, Long, 0, false},
+    {co_dispid::UpdateStatistics, L"UpdateStatistics", Method, 1, Long, 0, false},
+    {co_dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", Method, 2, Long, 0, false},
+    {co_dispid::UpdateFirmware, L"UpdateFirmware", Method, 1, Long, 0, false},
+    {co_dispid::OpenDrawer, L"OpenDrawer", Method, 0, Long, 0, false},
+    {co_dispid::WaitForDrawerClose, L"WaitForDrawerClose", Method, 4, Long, 0, false},
+    {co_dispid::RetrieveStatistics, L"RetrieveStatistics", Method, 1, Long, 0, false},
 };
 
 const ControlMember* FindMember(DISPID id) {
@@ -85,8 +86,8 @@ bool IsPropertyPut(WORD flags, const DISPPARAMS& params) {
 
 // The methods whose first argument is a text.
 bool TakesText(DISPID id) {
-    return id == dispid::Open || id == dispid::ResetStatistics || id == dispid::UpdateStatistics ||
-           id == dispid::UpdateFirmware || id == dispid::CompareFirmwareVersion;
+    return id == co_dispid::Open || id == co_dispid::ResetStatistics || id == co_dispid::UpdateStatistics ||
+           id == co_dispid::UpdateFirmware || id == co_dispid::CompareFirmwareVersion;
 }
 
 } // namespace
@@ -164,7 +165,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 } else if (FAILED(hr = member->type == ValueType::Bool ? ToBool(p.rgvarg[0], on)
                                                                        : ToLong(p.rgvarg[0], value))) {
                     hr = failArg(0, hr);
-                } else if (id == dispid::BinaryConversion) {
+                } else if (id == co_dispid::BinaryConversion) {
                     SetBinaryConversion(value);
                 } else {
                     SetServiceNumber(member->pidx, member->type == ValueType::Bool ? (on ? 1 : 0) : value);
@@ -175,25 +176,25 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 hr = DISP_E_BADPARAMCOUNT;
             } else {
                 switch (id) {
-                case dispid::ResultCode:
+                case co_dispid::ResultCode:
                     SetLong(result, ResultCode());
                     break;
-                case dispid::ResultCodeExtended:
+                case co_dispid::ResultCodeExtended:
                     SetLong(result, ResultCodeExtended());
                     break;
-                case dispid::State:
+                case co_dispid::State:
                     SetLong(result, GetState());
                     break;
-                case dispid::OpenResult:
+                case co_dispid::OpenResult:
                     SetLong(result, OpenResult());
                     break;
-                case dispid::BinaryConversion:
+                case co_dispid::BinaryConversion:
                     SetLong(result, BinaryConversion());
                     break;
-                case dispid::ControlObjectVersion:
+                case co_dispid::ControlObjectVersion:
                     SetLong(result, kControlObjectVersion);
                     break;
-                case dispid::ControlObjectDescription:
+                case co_dispid::ControlObjectDescription:
                     SetText(result, Bstr(kControlObjectDescription).release());
                     break;
                 default:
@@ -221,10 +222,10 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
             if (TakesText(id)) {
                 if (FAILED(hr = ToText(ArgAt(p, 0), text))) {
                     hr = failArg(0, hr);
-                } else if (id == dispid::CompareFirmwareVersion && FAILED(hr = data.Bind(ArgAt(p, 1)))) {
+                } else if (id == co_dispid::CompareFirmwareVersion && FAILED(hr = data.Bind(ArgAt(p, 1)))) {
                     hr = failArg(1, hr);
                 }
-            } else if (id == dispid::DirectIO) {
+            } else if (id == co_dispid::DirectIO) {
                 if (FAILED(hr = ToLong(ArgAt(p, 0), a[0]))) {
                     hr = failArg(0, hr);
                 } else if (FAILED(hr = data.Bind(ArgAt(p, 1)))) {
@@ -232,7 +233,7 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 } else if (FAILED(hr = textOut.Bind(ArgAt(p, 2)))) {
                     hr = failArg(2, hr);
                 }
-            } else if (id == dispid::RetrieveStatistics) {
+            } else if (id == co_dispid::RetrieveStatistics) {
                 if (FAILED(hr = textOut.Bind(ArgAt(p, 0)))) {
                     hr = failArg(0, hr);
                 }
@@ -247,44 +248,44 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
                 Bstr textArg(text);
                 long code = 0;
                 switch (id) {
-                case dispid::Open:
+                case co_dispid::Open:
                     code = Open(text);
                     break;
-                case dispid::Close:
+                case co_dispid::Close:
                     code = Close();
                     break;
-                case dispid::Claim:
-                case dispid::ClaimDevice:
+                case co_dispid::Claim:
+                case co_dispid::ClaimDevice:
                     code = Claim(a[0]);
                     break;
-                case dispid::ReleaseDevice:
+                case co_dispid::ReleaseDevice:
                     code = ReleaseDevice();
                     break;
-                case dispid::CheckHealth:
+                case co_dispid::CheckHealth:
                     code = CheckHealth(a[0]);
                     break;
-                case dispid::DirectIO:
+                case co_dispid::DirectIO:
                     code = DirectIO(a[0], data.get(), textOut.get());
                     break;
-                case dispid::OpenDrawer:
+                case co_dispid::OpenDrawer:
                     code = OpenDrawer();
                     break;
-                case dispid::WaitForDrawerClose:
+                case co_dispid::WaitForDrawerClose:
                     code = WaitForDrawerClose(a[0], a[1], a[2], a[3]);
                     break;
-                case dispid::RetrieveStatistics:
+                case co_dispid::RetrieveStatistics:
                     code = RetrieveStatistics(textOut.get());
                     break;
-                case dispid::ResetStatistics:
+                case co_dispid::ResetStatistics:
                     code = ResetStatistics(textArg.get());
                     break;
-                case dispid::UpdateStatistics:
+                case co_dispid::UpdateStatistics:
                     code = UpdateStatistics(textArg.get());
                     break;
-                case dispid::CompareFirmwareVersion:
+                case co_dispid::CompareFirmwareVersion:
                     code = CompareFirmwareVersion(textArg.get(), data.get());
                     break;
-                case dispid::UpdateFirmware:
+                case co_dispid::UpdateFirmware:
                     code = UpdateFirmware(textArg.get());
                     break;
                 default:

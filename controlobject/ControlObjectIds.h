@@ -116,9 +116,12 @@ inline constexpr IID DIID_CashDrawerControlEvents = {
     0x15023A9E, 0xAA75, 0x4DF1, {0xA6, 0x6D, 0xB7, 0xBA, 0xE8, 0x0A, 0x7B, 0x6C}};
 #endif
 
+} // namespace vtx::co
+
 // Members of the Control Object's dispatch interface: properties low,
-// common methods in the 30s and 40s, the cash drawer's own from 50.
-namespace dispid {
+// common methods in the 30s and 40s, the cash drawer's own from 50. The
+// service object's own interface numbers its members apart (so_dispid).
+namespace vtx::co_dispid {
 inline constexpr DISPID BinaryConversion = 1;          // property get/put: long
 inline constexpr DISPID CapPowerReporting = 2;         // property get: long
 inline constexpr DISPID PowerNotify = 3;               // property get/put: long
@@ -160,7 +163,9 @@ inline constexpr DISPID OpenDrawer = 60;                 // long OpenDrawer()
 // long WaitForDrawerClose(long BeepTimeout, long BeepFrequency, long BeepDuration, long BeepDelay)
 inline constexpr DISPID WaitForDrawerClose = 61;
 inline constexpr DISPID RetrieveStatistics = 62; // long RetrieveStatistics(BSTR* pStatisticsBuffer)
-} // namespace dispid
+} // namespace vtx::co_dispid
+
+namespace vtx::co {
 
 // Members of DIID_CashDrawerControlEvents.
 namespace event_dispid {

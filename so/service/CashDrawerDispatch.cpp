@@ -113,58 +113,58 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
     long code = 0;
     BSTR text = nullptr;
     switch (id) {
-    case dispid::CheckHealth:
+    case so_dispid::CheckHealth:
         code = CheckHealth(lng(0));
         break;
-    case dispid::Claim:
+    case so_dispid::Claim:
         code = Claim(lng(0));
         break;
-    case dispid::Close:
+    case so_dispid::Close:
         code = Close();
         break;
-    case dispid::COFreezeEvents:
+    case so_dispid::COFreezeEvents:
         code = COFreezeEvents(lng(0) == 1);
         break;
-    case dispid::CompareFirmwareVersion:
+    case so_dispid::CompareFirmwareVersion:
         code = CompareFirmwareVersion(str(0), a[1].longRef);
         break;
-    case dispid::DirectIO:
+    case so_dispid::DirectIO:
         code = DirectIO(lng(0), a[1].longRef, a[2].bstrRef);
         break;
-    case dispid::OpenService:
+    case so_dispid::OpenService:
         code = OpenService(str(0), str(1), a[2].dispatch);
         break;
-    case dispid::Release:
+    case so_dispid::Release:
         code = Release();
         break;
-    case dispid::ResetStatistics:
+    case so_dispid::ResetStatistics:
         code = ResetStatistics(str(0));
         break;
-    case dispid::RetrieveStatistics:
+    case so_dispid::RetrieveStatistics:
         code = RetrieveStatistics(a[0].bstrRef);
         break;
-    case dispid::UpdateFirmware:
+    case so_dispid::UpdateFirmware:
         code = UpdateFirmware(str(0));
         break;
-    case dispid::UpdateStatistics:
+    case so_dispid::UpdateStatistics:
         code = UpdateStatistics(str(0));
         break;
-    case dispid::GetPropertyNumber:
+    case so_dispid::GetPropertyNumber:
         code = GetPropertyNumber(lng(0));
         break;
-    case dispid::SetPropertyNumber:
+    case so_dispid::SetPropertyNumber:
         SetPropertyNumber(lng(0), lng(1));
         break;
-    case dispid::GetPropertyString:
+    case so_dispid::GetPropertyString:
         text = GetPropertyString(lng(0));
         break;
-    case dispid::SetPropertyString:
+    case so_dispid::SetPropertyString:
         SetPropertyString(lng(0), str(1));
         break;
-    case dispid::OpenDrawer:
+    case so_dispid::OpenDrawer:
         OpenDrawer();
         break;
-    case dispid::WaitForDrawerClose:
+    case so_dispid::WaitForDrawerClose:
         WaitForDrawerClose(lng(0), lng(1), lng(2), lng(3));
         break;
     default:

@@ -68,7 +68,7 @@ std::vector<Member> MembersOf(Target target) {
         }
         return members;
     }
-    namespace d = co::dispid;
+    namespace d = co_dispid;
     using enum ArgType;
     return {{d::CheckHealthText, 0, {}},
             {d::FreezeEvents, 1, {Bool}},
@@ -533,29 +533,29 @@ public:
     long Open() {
         test::Arg name(test::Text(m_device.c_str()));
         if (m_target == Target::ControlObject) {
-            return Call0(0, co::dispid::Open, {name.v()});
+            return Call0(0, co_dispid::Open, {name.v()});
         }
         test::Arg cls(test::Text(L"CashDrawer"));
-        return Call0(dispid::OpenService, 0, {cls.v(), name.v(), test::Disp(m_fake)});
+        return Call0(so_dispid::OpenService, 0, {cls.v(), name.v(), test::Disp(m_fake)});
     }
-    long Claim() { return Call0(dispid::Claim, co::dispid::Claim, {Long(0)}); }
-    long Release() { return Call0(dispid::Release, co::dispid::ReleaseDevice); }
-    long Close() { return Call0(dispid::Close, co::dispid::Close); }
+    long Claim() { return Call0(so_dispid::Claim, co_dispid::Claim, {Long(0)}); }
+    long Release() { return Call0(so_dispid::Release, co_dispid::ReleaseDevice); }
+    long Close() { return Call0(so_dispid::Close, co_dispid::Close); }
     long ResultCode() {
         if (m_target == Target::ServiceObject) {
-            return Call0(dispid::GetPropertyNumber, 0, {Long(6)});
+            return Call0(so_dispid::GetPropertyNumber, 0, {Long(6)});
         }
         return V_I4(
-            test::InvokeRaw(m_object.get(), co::dispid::ResultCode, {}, DISPATCH_PROPERTYGET).value.get());
+            test::InvokeRaw(m_object.get(), co_dispid::ResultCode, {}, DISPATCH_PROPERTYGET).value.get());
     }
     long Set(long pidx, long value) {
         if (m_target == Target::ServiceObject) {
-            Call0(dispid::SetPropertyNumber, 0, {Long(pidx), Long(value)});
+            Call0(so_dispid::SetPropertyNumber, 0, {Long(pidx), Long(value)});
         } else {
             VARIANT v = test::Bool(value != 0);
             DISPID named = DISPID_PROPERTYPUT;
             DISPPARAMS params{&v, &named, 1, 1};
-            m_object->Invoke(pidx == 3 ? co::dispid::DeviceEnabled : co::dispid::FreezeEvents, IID_NULL, 0,
+            m_object->Invoke(pidx == 3 ? co_dispid::DeviceEnabled : co_dispid::FreezeEvents, IID_NULL, 0,
                              DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
         }
         return ResultCode();
@@ -621,7 +621,7 @@ public:
         SysFreeString(excep.bstrSource);
         SysFreeString(excep.bstrDescription);
         SysFreeString(excep.bstrHelpFile);
-        if (r.hr == S_OK && (call.id == dispid::OpenDrawer || call.id == co::dispid::OpenDrawer)) {
+        if (r.hr == S_OK && (call.id == so_dispid::OpenDrawer || call.id == co_dispid::OpenDrawer)) {
             m_drawer.Command("CLOSE"); // a drawer left open would keep WaitForDrawerClose waiting
         }
         if (s_trace) {
@@ -658,7 +658,7 @@ public:
     }
 
 private:
-    static bool IsClaim(DISPID id) { return id == dispid::Claim || id == co::dispid::Claim; }
+    static bool IsClaim(DISPID id) { return id == so_dispid::Claim || id == co_dispid::Claim; }
     // Claim counts attempts, not time: a huge positive timeout on a port it cannot
     // get makes millions of them, as designed. Keep the fuzzed calls short.
     static void Tame(VARIANT& arg) {
