@@ -31,6 +31,9 @@ constexpr bool TestBuildHides(const char*) {
 }
 #endif
 
+struct ControlMember;
+struct MethodArgs;
+
 class CCashDrawerControl final : public ICashDrawerControl,
                                  public IConnectionPointContainer,
                                  public IProvideClassInfo2 {
@@ -153,6 +156,16 @@ private:
     void ReleaseService();
     // The type library this code was built with, loaded from its own module.
     HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo);
+
+    // Invoke's steps (ControlDispatch.cpp): a property read or write, a
+    // method's checks and conversions, and the call of the method itself.
+    HRESULT InvokeProperty(const ControlMember& member, WORD flags, const DISPPARAMS& p, VARIANT* result,
+                           UINT* argErr);
+    HRESULT PutProperty(const ControlMember& member, const DISPPARAMS& p, UINT* argErr);
+    void GetProperty(const ControlMember& member, VARIANT* result);
+    HRESULT InvokeMethod(const ControlMember& member, WORD flags, const DISPPARAMS& p, VARIANT* result,
+                         UINT* argErr);
+    long CallMethod(DISPID id, MethodArgs& args);
 
     // The vtable's way into Invoke: arguments in call order.
     HRESULT GetVia(DISPID id, long* p);

@@ -1,12 +1,12 @@
 // The Control Object's IDispatch: names to DISPIDs, and Invoke to the OPOS
-// members with Automation's argument conversions. On the Control Object's
+// members with Automation's argument conversions. On the application's
 // thread, as every call to it.
 #include "CashDrawerControl.h"
 
 #include "ControlMembers.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
-#include "DispatchArgs.h"
+#include "com/ArgConversion.h"
 #include "com/Bstr.h"
 #include "com/NameLookup.h"
 
@@ -90,6 +90,60 @@ bool TakesText(DISPID id) {
            id == co_dispid::UpdateFirmware || id == co_dispid::CompareFirmwareVersion;
 }
 
+HRESULT FailArg(const DISPPARAMS& p, UINT* argErr, UINT index, HRESULT hr) {
+    if (argErr != nullptr) {
+        *argErr = ArgErrIndex(p, index);
+    }
+    return hr;
+}
+
+} // namespace
+
+// A method's arguments, converted: numbers in call order, or the text first,
+// and the references a method writes through.
+struct MethodArgs {
+    long numbers[4] = {};
+    std::wstring text;
+    LongByRef data;
+    TextByRef textOut;
+};
+
+namespace {
+
+HRESULT ConvertMethodArgs(const ControlMember& member, const DISPPARAMS& p, MethodArgs& args, UINT* argErr) {
+    HRESULT hr = S_OK;
+    const DISPID id = member.id;
+    if (TakesText(id)) {
+        if (FAILED(hr = ToText(ArgAt(p, 0), args.text))) {
+            return FailArg(p, argErr, 0, hr);
+        }
+        if (id == co_dispid::CompareFirmwareVersion && FAILED(hr = args.data.Bind(ArgAt(p, 1)))) {
+            return FailArg(p, argErr, 1, hr);
+        }
+    } else if (id == co_dispid::DirectIO) {
+        if (FAILED(hr = ToLong(ArgAt(p, 0), args.numbers[0]))) {
+            return FailArg(p, argErr, 0, hr);
+        }
+        if (FAILED(hr = args.data.Bind(ArgAt(p, 1)))) {
+            return FailArg(p, argErr, 1, hr);
+        }
+        if (FAILED(hr = args.textOut.Bind(ArgAt(p, 2)))) {
+            return FailArg(p, argErr, 2, hr);
+        }
+    } else if (id == co_dispid::RetrieveStatistics) {
+        if (FAILED(hr = args.textOut.Bind(ArgAt(p, 0)))) {
+            return FailArg(p, argErr, 0, hr);
+        }
+    } else {
+        for (UINT i = 0; i < member.argCount; ++i) {
+            if (FAILED(hr = ToLong(ArgAt(p, i), args.numbers[i]))) {
+                return FailArg(p, argErr, i, hr);
+            }
+        }
+    }
+    return S_OK;
+}
+
 } // namespace
 
 std::span<const ControlMember> ControlMembers() {
@@ -101,8 +155,7 @@ HRESULT CCashDrawerControl::GetTypeInfoCount(UINT* pctinfo) {
         return E_POINTER;
     }
     ComPtr<ITypeInfo> info;
-    *pctinfo =
-        !TestBuildHides("typeinfo") && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
+    *pctinfo = !TestBuildHides("typeinfo") && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
     return S_OK;
 }
 
@@ -140,14 +193,6 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     if (p.cArgs != 0 && p.rgvarg == nullptr) {
         return E_INVALIDARG;
     }
-
-    auto failArg = [argErr, &p](UINT index, HRESULT hr) {
-        if (argErr != nullptr) {
-            *argErr = p.cArgs - 1 - index;
-        }
-        return hr;
-    };
-
     // The application may release its last reference from inside the call.
     AddRef();
     if (m_callDepth == 0) {
@@ -156,150 +201,8 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     HRESULT hr = S_OK;
     try {
-        if (member->kind == MemberKind::Property) {
-            if (IsPropertyPut(flags, p)) {
-                long value = 0;
-                bool on = false;
-                if (!member->writable) {
-                    hr = DISP_E_MEMBERNOTFOUND;
-                } else if (FAILED(hr = member->type == ValueType::Bool ? ToBool(p.rgvarg[0], on)
-                                                                       : ToLong(p.rgvarg[0], value))) {
-                    hr = failArg(0, hr);
-                } else if (id == co_dispid::BinaryConversion) {
-                    SetBinaryConversion(value);
-                } else {
-                    SetServiceNumber(member->pidx, member->type == ValueType::Bool ? (on ? 1 : 0) : value);
-                }
-            } else if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) {
-                hr = DISP_E_MEMBERNOTFOUND;
-            } else if (p.cArgs != 0) {
-                hr = DISP_E_BADPARAMCOUNT;
-            } else {
-                switch (id) {
-                case co_dispid::ResultCode:
-                    SetLong(result, ResultCode());
-                    break;
-                case co_dispid::ResultCodeExtended:
-                    SetLong(result, ResultCodeExtended());
-                    break;
-                case co_dispid::State:
-                    SetLong(result, GetState());
-                    break;
-                case co_dispid::OpenResult:
-                    SetLong(result, OpenResult());
-                    break;
-                case co_dispid::BinaryConversion:
-                    SetLong(result, BinaryConversion());
-                    break;
-                case co_dispid::ControlObjectVersion:
-                    SetLong(result, kControlObjectVersion);
-                    break;
-                case co_dispid::ControlObjectDescription:
-                    SetText(result, Bstr(kControlObjectDescription).release());
-                    break;
-                default:
-                    if (member->type == ValueType::Text) {
-                        SetText(result, ReadText(member->pidx));
-                    } else if (member->type == ValueType::Bool) {
-                        SetBool(result, ReadNumber(member->pidx) != 0);
-                    } else {
-                        SetLong(result, ReadNumber(member->pidx));
-                    }
-                }
-            }
-        } else if ((flags & DISPATCH_METHOD) == 0) {
-            hr = DISP_E_MEMBERNOTFOUND;
-        } else if (p.cNamedArgs != 0) {
-            hr = DISP_E_NONAMEDARGS;
-        } else if (p.cArgs != member->argCount) {
-            hr = DISP_E_BADPARAMCOUNT;
-        } else {
-            long a[4] = {};
-            LongByRef data;
-            TextByRef textOut;
-            std::wstring text;
-            // Convert first: a bad argument must not reach the device.
-            if (TakesText(id)) {
-                if (FAILED(hr = ToText(ArgAt(p, 0), text))) {
-                    hr = failArg(0, hr);
-                } else if (id == co_dispid::CompareFirmwareVersion && FAILED(hr = data.Bind(ArgAt(p, 1)))) {
-                    hr = failArg(1, hr);
-                }
-            } else if (id == co_dispid::DirectIO) {
-                if (FAILED(hr = ToLong(ArgAt(p, 0), a[0]))) {
-                    hr = failArg(0, hr);
-                } else if (FAILED(hr = data.Bind(ArgAt(p, 1)))) {
-                    hr = failArg(1, hr);
-                } else if (FAILED(hr = textOut.Bind(ArgAt(p, 2)))) {
-                    hr = failArg(2, hr);
-                }
-            } else if (id == co_dispid::RetrieveStatistics) {
-                if (FAILED(hr = textOut.Bind(ArgAt(p, 0)))) {
-                    hr = failArg(0, hr);
-                }
-            } else {
-                for (UINT i = 0; i < member->argCount && SUCCEEDED(hr); ++i) {
-                    if (FAILED(hr = ToLong(ArgAt(p, i), a[i]))) {
-                        hr = failArg(i, hr);
-                    }
-                }
-            }
-            if (SUCCEEDED(hr)) {
-                Bstr textArg(text);
-                long code = 0;
-                switch (id) {
-                case co_dispid::Open:
-                    code = Open(text);
-                    break;
-                case co_dispid::Close:
-                    code = Close();
-                    break;
-                case co_dispid::Claim:
-                case co_dispid::ClaimDevice:
-                    code = Claim(a[0]);
-                    break;
-                case co_dispid::ReleaseDevice:
-                    code = ReleaseDevice();
-                    break;
-                case co_dispid::CheckHealth:
-                    code = CheckHealth(a[0]);
-                    break;
-                case co_dispid::DirectIO:
-                    code = DirectIO(a[0], data.get(), textOut.get());
-                    break;
-                case co_dispid::OpenDrawer:
-                    code = OpenDrawer();
-                    break;
-                case co_dispid::WaitForDrawerClose:
-                    code = WaitForDrawerClose(a[0], a[1], a[2], a[3]);
-                    break;
-                case co_dispid::RetrieveStatistics:
-                    code = RetrieveStatistics(textOut.get());
-                    break;
-                case co_dispid::ResetStatistics:
-                    code = ResetStatistics(textArg.get());
-                    break;
-                case co_dispid::UpdateStatistics:
-                    code = UpdateStatistics(textArg.get());
-                    break;
-                case co_dispid::CompareFirmwareVersion:
-                    code = CompareFirmwareVersion(textArg.get(), data.get());
-                    break;
-                case co_dispid::UpdateFirmware:
-                    code = UpdateFirmware(textArg.get());
-                    break;
-                default:
-                    break;
-                }
-                // Whatever the code, the service may have written the outputs.
-                textOut.WriteBack();
-                if (FAILED(hr = data.WriteBack())) {
-                    hr = failArg(1, hr);
-                } else {
-                    SetLong(result, code);
-                }
-            }
-        }
+        hr = member->kind == MemberKind::Property ? InvokeProperty(*member, flags, p, result, argErr)
+                                                  : InvokeMethod(*member, flags, p, result, argErr);
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     } catch (...) {
@@ -307,6 +210,138 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     Release();
     return hr;
+}
+
+HRESULT CCashDrawerControl::InvokeProperty(const ControlMember& member, WORD flags, const DISPPARAMS& p,
+                                           VARIANT* result, UINT* argErr) {
+    if (IsPropertyPut(flags, p)) {
+        return PutProperty(member, p, argErr);
+    }
+    if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (p.cArgs != 0) {
+        return DISP_E_BADPARAMCOUNT;
+    }
+    GetProperty(member, result);
+    return S_OK;
+}
+
+HRESULT CCashDrawerControl::PutProperty(const ControlMember& member, const DISPPARAMS& p, UINT* argErr) {
+    if (!member.writable) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    long value = 0;
+    bool on = false;
+    HRESULT hr = member.type == ValueType::Bool ? ToBool(p.rgvarg[0], on) : ToLong(p.rgvarg[0], value);
+    if (FAILED(hr)) {
+        return FailArg(p, argErr, 0, hr);
+    }
+    // The code the write answers is kept as ResultCode; Invoke itself succeeded.
+    if (member.id == co_dispid::BinaryConversion) {
+        SetBinaryConversion(value);
+    } else {
+        SetServiceNumber(member.pidx, member.type == ValueType::Bool ? (on ? 1 : 0) : value);
+    }
+    return S_OK;
+}
+
+void CCashDrawerControl::GetProperty(const ControlMember& member, VARIANT* result) {
+    switch (member.id) {
+    case co_dispid::ResultCode:
+        SetLong(result, ResultCode());
+        break;
+    case co_dispid::ResultCodeExtended:
+        SetLong(result, ResultCodeExtended());
+        break;
+    case co_dispid::State:
+        SetLong(result, GetState());
+        break;
+    case co_dispid::OpenResult:
+        SetLong(result, OpenResult());
+        break;
+    case co_dispid::BinaryConversion:
+        SetLong(result, BinaryConversion());
+        break;
+    case co_dispid::ControlObjectVersion:
+        SetLong(result, kControlObjectVersion);
+        break;
+    case co_dispid::ControlObjectDescription:
+        SetText(result, Bstr(kControlObjectDescription).release());
+        break;
+    default:
+        // The service's property, by its index.
+        if (member.type == ValueType::Text) {
+            SetText(result, ReadText(member.pidx));
+        } else if (member.type == ValueType::Bool) {
+            SetBool(result, ReadNumber(member.pidx) != 0);
+        } else {
+            SetLong(result, ReadNumber(member.pidx));
+        }
+    }
+}
+
+HRESULT CCashDrawerControl::InvokeMethod(const ControlMember& member, WORD flags, const DISPPARAMS& p,
+                                         VARIANT* result, UINT* argErr) {
+    if ((flags & DISPATCH_METHOD) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (p.cNamedArgs != 0) {
+        return DISP_E_NONAMEDARGS;
+    }
+    if (p.cArgs != member.argCount) {
+        return DISP_E_BADPARAMCOUNT;
+    }
+    // Convert first: a bad argument must not reach the device.
+    MethodArgs args;
+    HRESULT hr = ConvertMethodArgs(member, p, args, argErr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const long code = CallMethod(member.id, args);
+    // Whatever the code, the service may have written the outputs.
+    args.textOut.WriteBack();
+    if (FAILED(hr = args.data.WriteBack())) {
+        return FailArg(p, argErr, 1, hr);
+    }
+    SetLong(result, code);
+    return S_OK;
+}
+
+long CCashDrawerControl::CallMethod(DISPID id, MethodArgs& args) {
+    const long* a = args.numbers;
+    Bstr textArg(args.text);
+    switch (id) {
+    case co_dispid::Open:
+        return Open(args.text);
+    case co_dispid::Close:
+        return Close();
+    case co_dispid::Claim:
+    case co_dispid::ClaimDevice:
+        return Claim(a[0]);
+    case co_dispid::ReleaseDevice:
+        return ReleaseDevice();
+    case co_dispid::CheckHealth:
+        return CheckHealth(a[0]);
+    case co_dispid::DirectIO:
+        return DirectIO(a[0], args.data.get(), args.textOut.get());
+    case co_dispid::OpenDrawer:
+        return OpenDrawer();
+    case co_dispid::WaitForDrawerClose:
+        return WaitForDrawerClose(a[0], a[1], a[2], a[3]);
+    case co_dispid::RetrieveStatistics:
+        return RetrieveStatistics(args.textOut.get());
+    case co_dispid::ResetStatistics:
+        return ResetStatistics(textArg.get());
+    case co_dispid::UpdateStatistics:
+        return UpdateStatistics(textArg.get());
+    case co_dispid::CompareFirmwareVersion:
+        return CompareFirmwareVersion(textArg.get(), args.data.get());
+    case co_dispid::UpdateFirmware:
+        return UpdateFirmware(textArg.get());
+    default:
+        return 0;
+    }
 }
 
 } // namespace vtx::co

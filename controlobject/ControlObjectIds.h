@@ -63,7 +63,7 @@
 // - By-reference arguments (DirectIO's pData and pString, RetrieveStatistics'
 //   buffer, CompareFirmwareVersion's result) take whatever a script or
 //   compiled client passes for them: any number for a long, anything
-//   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
+//   convertible to text for a BSTR, typed or in a VARIANT (com/ArgConversion.h).
 //   A null reference answers E_POINTER. A value where a reference belongs
 //   (JScript, and PowerShell without [ref], pass every argument so) is taken
 //   as Automation's own ITypeInfo::Invoke takes it: converted as a by-value
