@@ -107,11 +107,32 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
     if (FAILED(hr)) {
         return hr;
     }
-    auto lng = [&a](int i) { return V_I4(a[static_cast<size_t>(i)].value.get()); };
-    auto str = [&a](int i) { return V_BSTR(a[static_cast<size_t>(i)].value.get()); };
-
     long code = 0;
     BSTR text = nullptr;
+    if (!CallMember(id, a, code, text)) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (m_trace.On(kTraceFailures)) {
+        TraceCall(*method, a, code, text);
+    }
+    if (result == nullptr) {
+        SysFreeString(text);
+        return S_OK;
+    }
+    VariantInit(result);
+    if (method->result == ResultType::Long) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = code;
+    } else if (method->result == ResultType::Bstr) {
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = text;
+    }
+    return S_OK;
+}
+
+bool CCashDrawer::CallMember(DISPID id, const std::array<ConvertedArg, 4>& a, long& code, BSTR& text) {
+    auto lng = [&a](int i) { return V_I4(a[static_cast<size_t>(i)].value.get()); };
+    auto str = [&a](int i) { return V_BSTR(a[static_cast<size_t>(i)].value.get()); };
     switch (id) {
     case so_dispid::CheckHealth:
         code = CheckHealth(lng(0));
@@ -168,25 +189,9 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
         WaitForDrawerClose(lng(0), lng(1), lng(2), lng(3));
         break;
     default:
-        return DISP_E_MEMBERNOTFOUND;
+        return false;
     }
-
-    if (m_trace.On(kTraceFailures)) {
-        TraceCall(*method, a, code, text);
-    }
-    if (result == nullptr) {
-        SysFreeString(text);
-        return S_OK;
-    }
-    VariantInit(result);
-    if (method->result == ResultType::Long) {
-        V_VT(result) = VT_I4;
-        V_I4(result) = code;
-    } else if (method->result == ResultType::Bstr) {
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = text;
-    }
-    return S_OK;
+    return true;
 }
 
 } // namespace vtx
