@@ -20,17 +20,6 @@
 
 namespace vtx::co {
 
-#ifdef VTX_CO_TEST_VARIANT
-// The test build hides what the environment variable VTX_TEST_CO_HIDES names
-// ("typeinfo": its class and type information; "events": its connection
-// points), as a Control Object without them would.
-bool TestBuildHides(const char* what);
-#else
-constexpr bool TestBuildHides(const char*) {
-    return false;
-}
-#endif
-
 struct ControlMember;
 struct MethodArgs;
 

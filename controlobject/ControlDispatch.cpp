@@ -3,6 +3,7 @@
 // thread, as every call to it.
 #include "CashDrawerControl.h"
 
+#include "ControlIdentity.h"
 #include "ControlMembers.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
@@ -155,7 +156,7 @@ HRESULT CCashDrawerControl::GetTypeInfoCount(UINT* pctinfo) {
         return E_POINTER;
     }
     ComPtr<ITypeInfo> info;
-    *pctinfo = !TestBuildHides("typeinfo") && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
+    *pctinfo = Offers(Facet::TypeInfo) && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
     return S_OK;
 }
 
@@ -168,7 +169,7 @@ HRESULT CCashDrawerControl::GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) {
         return DISP_E_BADINDEX;
     }
     // No type library to be had here: as GetTypeInfoCount said.
-    if (TestBuildHides("typeinfo") || FAILED(TypeInfoOf(IID_ICashDrawerControl, ppTInfo))) {
+    if (!Offers(Facet::TypeInfo) || FAILED(TypeInfoOf(IID_ICashDrawerControl, ppTInfo))) {
         return E_NOTIMPL;
     }
     return S_OK;

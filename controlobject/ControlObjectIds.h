@@ -105,16 +105,10 @@ inline constexpr WORD kTypeLibMinor = 0;
 // {51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}: the dual interface.
 inline constexpr IID IID_ICashDrawerControl = {
     0x51D76B0B, 0xCAF8, 0x4D49, {0xB2, 0xD6, 0x67, 0xA5, 0xEB, 0x09, 0x6B, 0xEB}};
-#ifndef VTX_CO_TEST_VARIANT
 // {EEEEC9CE-47A6-400F-96D4-D5622538D98B}: the outgoing (event) dispinterface.
+// The object fires its events through ControlIdentity.h, which names these.
 inline constexpr IID DIID_CashDrawerControlEvents = {
     0xEEEEC9CE, 0x47A6, 0x400F, {0x96, 0xD4, 0xD5, 0x62, 0x25, 0x38, 0xD9, 0x8B}};
-#else
-// The test build stands for another maker's Control Object: its events have
-// another IID and other DISPIDs (as in module/OPOSCashDrawer.idl).
-inline constexpr IID DIID_CashDrawerControlEvents = {
-    0x15023A9E, 0xAA75, 0x4DF1, {0xA6, 0x6D, 0xB7, 0xBA, 0xE8, 0x0A, 0x7B, 0x6C}};
-#endif
 
 } // namespace vtx::co
 
@@ -169,13 +163,8 @@ namespace vtx::co {
 
 // Members of DIID_CashDrawerControlEvents.
 namespace event_dispid {
-#ifndef VTX_CO_TEST_VARIANT
 inline constexpr DISPID DirectIOEvent = 2; // void DirectIOEvent(long EventNumber, long* pData, BSTR* pString)
 inline constexpr DISPID StatusUpdateEvent = 5; // void StatusUpdateEvent(long Data)
-#else
-inline constexpr DISPID DirectIOEvent = 12;
-inline constexpr DISPID StatusUpdateEvent = 15;
-#endif
 } // namespace event_dispid
 
 // Members of the callback IDispatch handed to the service's OpenService.
