@@ -21,6 +21,18 @@ using enum MemberKind;
 using enum ValueType;
 using namespace opos;
 
+// Methods' parameters, in call order.
+constexpr ArgType kNumber[] = {ArgType::Long};
+constexpr ArgType kText[] = {ArgType::Bstr};
+constexpr ArgType kTextOut[] = {ArgType::BstrRef};
+constexpr ArgType kDirectIO[] = {ArgType::Long, ArgType::LongRef, ArgType::BstrRef};
+constexpr ArgType kCompareFirmware[] = {ArgType::Bstr, ArgType::LongRef};
+constexpr ArgType kFourNumbers[] = {ArgType::Long, ArgType::Long, ArgType::Long, ArgType::Long};
+
+constexpr ControlMember MethodOf(DISPID id, const wchar_t* name, std::span<const ArgType> params) {
+    return {id, name, Method, static_cast<UINT>(params.size()), Long, 0, false, params};
+}
+
 const ControlMember kMembers[] = {
     // Properties: the Control Object's own (index 0) and the service's, read by index.
     {co_dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
@@ -55,20 +67,20 @@ const ControlMember kMembers[] = {
     {co_dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
      PIDXCash_CapStatusMultiDrawerDetect, false},
     // Methods, each answering its result code.
-    {co_dispid::CheckHealth, L"CheckHealth", Method, 1, Long, 0, false},
-    {co_dispid::DirectIO, L"DirectIO", Method, 3, Long, 0, false},
-    {co_dispid::ClaimDevice, L"ClaimDevice", Method, 1, Long, 0, false},
-    {co_dispid::ResetStatistics, L"ResetStatistics", Method, 1, Long, 0, false},
-    {co_dispid::Close, L"Close", Method, 0, Long, 0, false},
-    {co_dispid::Claim, L"Claim", Method, 1, Long, 0, false},
-    {co_dispid::Open, L"Open", Method, 1, Long, 0, false},
-    {co_dispid::ReleaseDevice, L"ReleaseDevice", Method, 0, Long, 0, false},
-    {co_dispid::UpdateStatistics, L"UpdateStatistics", Method, 1, Long, 0, false},
-    {co_dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", Method, 2, Long, 0, false},
-    {co_dispid::UpdateFirmware, L"UpdateFirmware", Method, 1, Long, 0, false},
-    {co_dispid::OpenDrawer, L"OpenDrawer", Method, 0, Long, 0, false},
-    {co_dispid::WaitForDrawerClose, L"WaitForDrawerClose", Method, 4, Long, 0, false},
-    {co_dispid::RetrieveStatistics, L"RetrieveStatistics", Method, 1, Long, 0, false},
+    MethodOf(co_dispid::CheckHealth, L"CheckHealth", kNumber),
+    MethodOf(co_dispid::DirectIO, L"DirectIO", kDirectIO),
+    MethodOf(co_dispid::ClaimDevice, L"ClaimDevice", kNumber),
+    MethodOf(co_dispid::ResetStatistics, L"ResetStatistics", kText),
+    MethodOf(co_dispid::Close, L"Close", {}),
+    MethodOf(co_dispid::Claim, L"Claim", kNumber),
+    MethodOf(co_dispid::Open, L"Open", kText),
+    MethodOf(co_dispid::ReleaseDevice, L"ReleaseDevice", {}),
+    MethodOf(co_dispid::UpdateStatistics, L"UpdateStatistics", kText),
+    MethodOf(co_dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", kCompareFirmware),
+    MethodOf(co_dispid::UpdateFirmware, L"UpdateFirmware", kText),
+    MethodOf(co_dispid::OpenDrawer, L"OpenDrawer", {}),
+    MethodOf(co_dispid::WaitForDrawerClose, L"WaitForDrawerClose", kFourNumbers),
+    MethodOf(co_dispid::RetrieveStatistics, L"RetrieveStatistics", kTextOut),
 };
 
 const ControlMember* FindMember(DISPID id) {
@@ -85,12 +97,6 @@ bool IsPropertyPut(WORD flags, const DISPPARAMS& params) {
            params.rgdispidNamedArgs != nullptr && params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
 }
 
-// The methods whose first argument is a text.
-bool TakesText(DISPID id) {
-    return id == co_dispid::Open || id == co_dispid::ResetStatistics || id == co_dispid::UpdateStatistics ||
-           id == co_dispid::UpdateFirmware || id == co_dispid::CompareFirmwareVersion;
-}
-
 HRESULT FailArg(const DISPPARAMS& p, UINT* argErr, UINT index, HRESULT hr) {
     if (argErr != nullptr) {
         *argErr = ArgErrIndex(p, index);
@@ -100,7 +106,7 @@ HRESULT FailArg(const DISPPARAMS& p, UINT* argErr, UINT index, HRESULT hr) {
 
 } // namespace
 
-// A method's arguments, converted: numbers in call order, or the text first,
+// A method's arguments, converted: numbers in their places, the one text,
 // and the references a method writes through.
 struct MethodArgs {
     long numbers[4] = {};
@@ -112,34 +118,28 @@ struct MethodArgs {
 namespace {
 
 HRESULT ConvertMethodArgs(const ControlMember& member, const DISPPARAMS& p, MethodArgs& args, UINT* argErr) {
-    HRESULT hr = S_OK;
-    const DISPID id = member.id;
-    if (TakesText(id)) {
-        if (FAILED(hr = ToText(ArgAt(p, 0), args.text))) {
-            return FailArg(p, argErr, 0, hr);
+    for (UINT i = 0; i < member.argCount; ++i) {
+        VARIANT& arg = ArgAt(p, i);
+        HRESULT hr = DISP_E_TYPEMISMATCH; // no method takes a flag or an object
+        switch (member.params[i]) {
+        case ArgType::Long:
+            hr = ToLong(arg, args.numbers[i]);
+            break;
+        case ArgType::Bstr:
+            hr = ToText(arg, args.text);
+            break;
+        case ArgType::LongRef:
+            hr = args.data.Bind(arg);
+            break;
+        case ArgType::BstrRef:
+            hr = args.textOut.Bind(arg);
+            break;
+        case ArgType::Bool:
+        case ArgType::Dispatch:
+            break;
         }
-        if (id == co_dispid::CompareFirmwareVersion && FAILED(hr = args.data.Bind(ArgAt(p, 1)))) {
-            return FailArg(p, argErr, 1, hr);
-        }
-    } else if (id == co_dispid::DirectIO) {
-        if (FAILED(hr = ToLong(ArgAt(p, 0), args.numbers[0]))) {
-            return FailArg(p, argErr, 0, hr);
-        }
-        if (FAILED(hr = args.data.Bind(ArgAt(p, 1)))) {
-            return FailArg(p, argErr, 1, hr);
-        }
-        if (FAILED(hr = args.textOut.Bind(ArgAt(p, 2)))) {
-            return FailArg(p, argErr, 2, hr);
-        }
-    } else if (id == co_dispid::RetrieveStatistics) {
-        if (FAILED(hr = args.textOut.Bind(ArgAt(p, 0)))) {
-            return FailArg(p, argErr, 0, hr);
-        }
-    } else {
-        for (UINT i = 0; i < member.argCount; ++i) {
-            if (FAILED(hr = ToLong(ArgAt(p, i), args.numbers[i]))) {
-                return FailArg(p, argErr, i, hr);
-            }
+        if (FAILED(hr)) {
+            return FailArg(p, argErr, i, hr);
         }
     }
     return S_OK;

@@ -2,7 +2,7 @@
 // Automation's conversion of an Invoke argument to the type a member takes:
 // a value coerced as VariantChangeType does, a reference to a long or a text,
 // an interface. The service object's and the Control Object's IDispatch both
-// convert through it; each call's arguments on the application's thread, which makes it.
+// convert through it, on the application's thread, which makes the calls.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -11,6 +11,9 @@
 #include <string>
 
 namespace vtx {
+
+// A parameter's type, as both objects' dispatch tables name it.
+enum class ArgType { Long, Bool, Bstr, Dispatch, LongRef, BstrRef };
 
 // Argument `index` in call order (Invoke passes them last to first).
 VARIANT& ArgAt(const DISPPARAMS& params, UINT index);
@@ -38,13 +41,14 @@ enum class ByRefRule {
     // text); anything else, a null reference included, DISP_E_TYPEMISMATCH.
     // The member works on the caller's own variable: nothing to write back.
     Exact,
-    // Whatever a script or compiled client may pass, as below.
+    // Whatever a script or compiled client may pass, as below; a null
+    // reference is E_POINTER.
     Coerce,
 };
 
-// A `long*` argument. Under ByRefRule::Coerce accepted: a reference to a long; a reference to a
-// VARIANT holding a number or nothing (how VBScript passes any variable),
-// which comes back as VT_I4; a reference to another numeric type (a typed
+// A `long*` argument. Under ByRefRule::Coerce accepted: a reference to a
+// long; a reference to a VARIANT holding a number or nothing (how VBScript
+// passes any variable), which comes back as VT_I4; a reference to another numeric type (a typed
 // variable of a compiled client), coerced both ways as Automation does; a
 // value, as clients without by-reference variables (JScript, PowerShell
 // without [ref]) pass it, converted as a by-value long is and lent as a
@@ -67,9 +71,9 @@ private:
     long m_value = 0;
 };
 
-// A `BSTR*` argument. Under ByRefRule::Coerce: a reference to a BSTR, or to a VARIANT holding any
-// value convertible to text, which comes back as VT_BSTR (its old value
-// freed); or such a value itself, lent as a temporary as LongByRef does. A
+// A `BSTR*` argument. Under ByRefRule::Coerce: a reference to a BSTR, or
+// to a VARIANT holding any value convertible to text, which comes back as
+// VT_BSTR (its old value freed); or such a value itself, lent as a temporary as LongByRef does. A
 // typed reference to anything but a BSTR is refused: the text the service
 // writes would rarely convert back.
 class TextByRef {

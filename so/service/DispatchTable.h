@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "com/ArgConversion.h"
 #include "com/Variant.h"
 
 #include <array>
@@ -11,7 +12,6 @@
 
 namespace vtx {
 
-enum class ArgType { Long, Bool, Bstr, Dispatch, LongRef, BstrRef };
 enum class ResultType { None, Long, Bstr };
 
 struct ParamInfo {
