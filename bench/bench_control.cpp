@@ -27,7 +27,7 @@
 using namespace vtx;
 using namespace vtx::test;
 using namespace vtx::bench;
-namespace dispid = vtx::co::dispid;
+namespace dispid = vtx::co_dispid;
 
 namespace {
 

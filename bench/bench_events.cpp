@@ -35,10 +35,10 @@ using namespace vtx::bench;
 namespace {
 
 long Number(IDispatch* so, long pidx) {
-    return CallLong(so, dispid::GetPropertyNumber, {Long(pidx)});
+    return CallLong(so, so_dispid::GetPropertyNumber, {Long(pidx)});
 }
 void Enable(IDispatch* so, long v) {
-    CallVoid(so, dispid::SetPropertyNumber, {Long(3), Long(v)});
+    CallVoid(so, so_dispid::SetPropertyNumber, {Long(3), Long(v)});
 }
 
 // CPU time of this process in ms (10 ms steps under Wine).
@@ -71,7 +71,7 @@ void BenchPollInterval(VirtualDrawer& drawer, DeviceKey& device, DWORD pollMs, i
     FakeControlObject co;
     ComPtr<IDispatch> so = NewServiceObject();
     OpenService(so.get(), device.Name(), &co);
-    CallLong(so.get(), dispid::Claim, {Long(0)});
+    CallLong(so.get(), so_dispid::Claim, {Long(0)});
     Enable(so.get(), 1);
     PumpFor(300);
     std::vector<double> latency;
@@ -115,7 +115,7 @@ void BenchPollInterval(VirtualDrawer& drawer, DeviceKey& device, DWORD pollMs, i
         static_cast<double>(pollsAfter - pollsBefore) * perMinute,
         static_cast<double>(pollsAfter - pollsBefore) * perMinute);
     std::fflush(stdout);
-    CallLong(so.get(), dispid::Close);
+    CallLong(so.get(), so_dispid::Close);
     device.DeleteValue(L"PollInterval");
 }
 
@@ -126,8 +126,8 @@ void BenchReconnect(VirtualDrawer& drawer, DeviceKey& device, int runs) {
     FakeControlObject co;
     ComPtr<IDispatch> so = NewServiceObject();
     OpenService(so.get(), device.Name(), &co);
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)}); // PowerNotify
-    CallLong(so.get(), dispid::Claim, {Long(0)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(13), Long(1)}); // PowerNotify
+    CallLong(so.get(), so_dispid::Claim, {Long(0)});
     Enable(so.get(), 1);
     auto lastIs = [&](long status) { return !co.Updates().empty() && co.Updates().back().status == status; };
     PumpUntil([&] { return lastIs(2001); }, 10000);
@@ -163,7 +163,7 @@ void BenchReconnect(VirtualDrawer& drawer, DeviceKey& device, int runs) {
                 "extra CPU while unplugged (AutoReconnect)",
                 spanMs > 0 ? 100.0 * (unpluggedCpu - pluggedCpu) / spanMs : 0.0, unpluggedCpu, pluggedCpu,
                 spanMs);
-    CallLong(so.get(), dispid::Close);
+    CallLong(so.get(), so_dispid::Close);
     device.DeleteValue(L"AutoReconnect");
 }
 
@@ -187,11 +187,11 @@ int Run(int runs) {
             FakeControlObject co;
             ComPtr<IDispatch> so = NewServiceObject();
             OpenService(so.get(), device.Name(), &co);
-            CallLong(so.get(), dispid::Claim, {Long(0)});
+            CallLong(so.get(), so_dispid::Claim, {Long(0)});
             Enable(so.get(), 1);
             PumpFor(static_cast<DWORD>(100 + (i * 73) % 600));
             auto start = Clock::now();
-            CallLong(so.get(), dispid::Close);
+            CallLong(so.get(), so_dispid::Close);
             closeMs.push_back(MsSince(start));
         }
         Report("Close (enabled, claimed)", closeMs);
@@ -214,7 +214,7 @@ int Run(int runs) {
             }
         }
         Report("disable (unclaimed)", disableMs);
-        CallLong(so.get(), dispid::Close);
+        CallLong(so.get(), so_dispid::Close);
     }
 
     BenchReconnect(drawer, device, runs);

@@ -75,10 +75,10 @@ std::vector<Endpoint> Endpoints() {
 }
 
 long Number(IDispatch* so, long pidx) {
-    return CallLong(so, dispid::GetPropertyNumber, {Long(pidx)});
+    return CallLong(so, so_dispid::GetPropertyNumber, {Long(pidx)});
 }
 void Enable(IDispatch* so, long v) {
-    CallVoid(so, dispid::SetPropertyNumber, {Long(opos::PIDX_DeviceEnabled), Long(v)});
+    CallVoid(so, so_dispid::SetPropertyNumber, {Long(opos::PIDX_DeviceEnabled), Long(v)});
 }
 
 // One drawer with its service object and Control Object. The status handler
@@ -162,7 +162,7 @@ bool EnableAll(Devices& devices) {
         device->so = NewServiceObject();
         long rc = OpenService(device->so.get(), device->key.Name(), &device->co);
         if (rc == 0) {
-            rc = CallLong(device->so.get(), dispid::Claim, {Long(1000)});
+            rc = CallLong(device->so.get(), so_dispid::Claim, {Long(1000)});
         }
         if (rc == 0) {
             Enable(device->so.get(), 1);
@@ -284,7 +284,7 @@ bool Fleet(const std::vector<Endpoint>& endpoints, int toggles, std::mt19937& ra
     ReportIdle(devices.size());
     for (auto& d : devices) {
         d->armed = false;
-        CallLong(d->so.get(), dispid::Close);
+        CallLong(d->so.get(), so_dispid::Close);
     }
     return true;
 }
@@ -295,14 +295,14 @@ bool Cycle(Device& device) {
     ComPtr<IDispatch> so = NewServiceObject();
     long rc = OpenService(so.get(), device.key.Name(), &co);
     if (rc == 0) {
-        rc = CallLong(so.get(), dispid::Claim, {Long(1000)});
+        rc = CallLong(so.get(), so_dispid::Claim, {Long(1000)});
     }
     if (rc == 0) {
         Enable(so.get(), 1);
         rc = ResultCode(so.get());
     }
     if (rc == 0) {
-        CallVoid(so.get(), dispid::OpenDrawer);
+        CallVoid(so.get(), so_dispid::OpenDrawer);
         rc = ResultCode(so.get());
     }
     if (rc == 0) {
@@ -310,9 +310,9 @@ bool Cycle(Device& device) {
         rc = Number(so.get(), opos::PIDX_ResultCode);
     }
     if (rc == 0) {
-        rc = CallLong(so.get(), dispid::Release);
+        rc = CallLong(so.get(), so_dispid::Release);
     }
-    const long closed = CallLong(so.get(), dispid::Close);
+    const long closed = CallLong(so.get(), so_dispid::Close);
     PumpFor(0); // what the session posted to this thread
     device.drawer.Command("CLOSE");
     return rc == 0 && closed == 0;

@@ -44,14 +44,14 @@ void Measure(VirtualDrawer& drawer, DeviceKey& device, DWORD level, int runs) {
     FakeControlObject co;
     ComPtr<IDispatch> so = NewServiceObject();
     OpenService(so.get(), device.Name(), &co);
-    CallLong(so.get(), dispid::Claim, {Long(0)});
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
+    CallLong(so.get(), so_dispid::Claim, {Long(0)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(1)});
     PumpFor(300);
 
     std::vector<double> openDrawer;
     for (int i = 0; i < runs * 20; ++i) {
         auto start = Clock::now();
-        CallVoid(so.get(), dispid::OpenDrawer);
+        CallVoid(so.get(), so_dispid::OpenDrawer);
         openDrawer.push_back(MsSince(start));
     }
     drawer.Expect("CLOSE");
@@ -69,7 +69,7 @@ void Measure(VirtualDrawer& drawer, DeviceKey& device, DWORD level, int runs) {
             latency.push_back(MsSince(changed));
         }
     }
-    CallLong(so.get(), dispid::Close);
+    CallLong(so.get(), so_dispid::Close);
     so.reset();
 
     char label[64];
@@ -116,15 +116,15 @@ StopTimes MeasureStops(DeviceKey& device, int runs) {
     ComPtr<IDispatch> so = NewServiceObject();
     for (int i = 0; i < runs; ++i) {
         OpenService(so.get(), device.Name(), &co);
-        CallLong(so.get(), dispid::Claim, {Long(0)});
+        CallLong(so.get(), so_dispid::Claim, {Long(0)});
         for (std::vector<double>* stops : {&times.disable, &times.close}) {
-            CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
+            CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(1)});
             PumpFor(static_cast<DWORD>(150 + std::rand() % 200)); // the monitor mid-exchange, or between
             auto start = Clock::now();
             if (stops == &times.disable) {
-                CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(0)});
+                CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(0)});
             } else {
-                CallLong(so.get(), dispid::Close);
+                CallLong(so.get(), so_dispid::Close);
             }
             stops->push_back(MsSince(start));
         }

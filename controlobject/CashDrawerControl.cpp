@@ -2,6 +2,7 @@
 // Control Object. On the thread that created it (apartment threaded).
 #include "CashDrawerControl.h"
 
+#include "ControlIdentity.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
 #include "com/ModuleLock.h"
@@ -10,7 +11,6 @@
 
 #include <olectl.h>
 
-#include <cstring>
 #include <new>
 
 namespace vtx::co {
@@ -19,14 +19,6 @@ namespace {
 // Something of ours whose address names the module this code was linked into.
 const char kModuleAnchor = 0;
 } // namespace
-
-#ifdef VTX_CO_TEST_VARIANT
-bool TestBuildHides(const char* what) {
-    char hides[64] = {};
-    DWORD length = GetEnvironmentVariableA("VTX_TEST_CO_HIDES", hides, sizeof(hides));
-    return length > 0 && length < sizeof(hides) && std::strstr(hides, what) != nullptr;
-}
-#endif
 
 HRESULT CCashDrawerControl::Create(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
@@ -64,10 +56,10 @@ HRESULT CCashDrawerControl::QueryInterface(REFIID riid, void** ppv) {
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
         IsEqualIID(riid, IID_ICashDrawerControl)) {
         *ppv = static_cast<ICashDrawerControl*>(this);
-    } else if (IsEqualIID(riid, IID_IConnectionPointContainer) && !TestBuildHides("events")) {
+    } else if (IsEqualIID(riid, IID_IConnectionPointContainer) && Offers(Facet::Events)) {
         *ppv = static_cast<IConnectionPointContainer*>(this);
     } else if ((IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2)) &&
-               !TestBuildHides("typeinfo")) {
+               Offers(Facet::TypeInfo)) {
         *ppv = static_cast<IProvideClassInfo2*>(this);
     } else {
         *ppv = nullptr;
@@ -104,7 +96,7 @@ HRESULT CCashDrawerControl::FindConnectionPoint(REFIID riid, IConnectionPoint** 
         return E_POINTER;
     }
     *ppCP = nullptr;
-    if (!IsEqualIID(riid, DIID_CashDrawerControlEvents)) {
+    if (!IsEqualIID(riid, ThisControlIdentity().events)) {
         return CONNECT_E_NOCONNECTION;
     }
     m_eventPoint.AddRef();
@@ -128,7 +120,7 @@ HRESULT CCashDrawerControl::GetGUID(DWORD kind, GUID* pGUID) {
     if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
         return E_INVALIDARG;
     }
-    *pGUID = DIID_CashDrawerControlEvents;
+    *pGUID = ThisControlIdentity().events;
     return S_OK;
 }
 

@@ -20,16 +20,8 @@
 
 namespace vtx::co {
 
-#ifdef VTX_CO_TEST_VARIANT
-// The test build hides what the environment variable VTX_TEST_CO_HIDES names
-// ("typeinfo": its class and type information; "events": its connection
-// points), as a Control Object without them would.
-bool TestBuildHides(const char* what);
-#else
-constexpr bool TestBuildHides(const char*) {
-    return false;
-}
-#endif
+struct ControlMember;
+struct MethodArgs;
 
 class CCashDrawerControl final : public ICashDrawerControl,
                                  public IConnectionPointContainer,
@@ -153,6 +145,16 @@ private:
     void ReleaseService();
     // The type library this code was built with, loaded from its own module.
     HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** ppTInfo);
+
+    // Invoke's steps (ControlDispatch.cpp): a property read or write, a
+    // method's checks and conversions, and the call of the method itself.
+    HRESULT InvokeProperty(const ControlMember& member, WORD flags, const DISPPARAMS& p, VARIANT* result,
+                           UINT* argErr);
+    HRESULT PutProperty(const ControlMember& member, const DISPPARAMS& p, UINT* argErr);
+    void GetProperty(const ControlMember& member, VARIANT* result);
+    HRESULT InvokeMethod(const ControlMember& member, WORD flags, const DISPPARAMS& p, VARIANT* result,
+                         UINT* argErr);
+    long CallMethod(DISPID id, MethodArgs& args);
 
     // The vtable's way into Invoke: arguments in call order.
     HRESULT GetVia(DISPID id, long* p);

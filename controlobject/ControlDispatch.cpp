@@ -1,12 +1,13 @@
 // The Control Object's IDispatch: names to DISPIDs, and Invoke to the OPOS
-// members with Automation's argument conversions. On the Control Object's
+// members with Automation's argument conversions. On the application's
 // thread, as every call to it.
 #include "CashDrawerControl.h"
 
+#include "ControlIdentity.h"
 #include "ControlMembers.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
-#include "DispatchArgs.h"
+#include "com/ArgConversion.h"
 #include "com/Bstr.h"
 #include "com/NameLookup.h"
 
@@ -20,53 +21,66 @@ using enum MemberKind;
 using enum ValueType;
 using namespace opos;
 
+// Methods' parameters, in call order.
+constexpr ArgType kNumber[] = {ArgType::Long};
+constexpr ArgType kText[] = {ArgType::Bstr};
+constexpr ArgType kTextOut[] = {ArgType::BstrRef};
+constexpr ArgType kDirectIO[] = {ArgType::Long, ArgType::LongRef, ArgType::BstrRef};
+constexpr ArgType kCompareFirmware[] = {ArgType::Bstr, ArgType::LongRef};
+constexpr ArgType kFourNumbers[] = {ArgType::Long, ArgType::Long, ArgType::Long, ArgType::Long};
+
+constexpr ControlMember MethodOf(DISPID id, const wchar_t* name, std::span<const ArgType> params) {
+    return {id, name, Method, static_cast<UINT>(params.size()), Long, 0, false, params};
+}
+
 const ControlMember kMembers[] = {
     // Properties: the Control Object's own (index 0) and the service's, read by index.
-    {dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
-    {dispid::CapPowerReporting, L"CapPowerReporting", Property, 0, Long, PIDX_CapPowerReporting, false},
-    {dispid::PowerNotify, L"PowerNotify", Property, 0, Long, PIDX_PowerNotify, true},
-    {dispid::PowerState, L"PowerState", Property, 0, Long, PIDX_PowerState, false},
-    {dispid::CapStatisticsReporting, L"CapStatisticsReporting", Property, 0, Bool,
+    {co_dispid::BinaryConversion, L"BinaryConversion", Property, 0, Long, 0, true},
+    {co_dispid::CapPowerReporting, L"CapPowerReporting", Property, 0, Long, PIDX_CapPowerReporting, false},
+    {co_dispid::PowerNotify, L"PowerNotify", Property, 0, Long, PIDX_PowerNotify, true},
+    {co_dispid::PowerState, L"PowerState", Property, 0, Long, PIDX_PowerState, false},
+    {co_dispid::CapStatisticsReporting, L"CapStatisticsReporting", Property, 0, Bool,
      PIDX_CapStatisticsReporting, false},
-    {dispid::CapUpdateStatistics, L"CapUpdateStatistics", Property, 0, Bool, PIDX_CapUpdateStatistics, false},
-    {dispid::CapCompareFirmwareVersion, L"CapCompareFirmwareVersion", Property, 0, Bool,
-     PIDX_CapCompareFirmwareVersion, false},
-    {dispid::CapUpdateFirmware, L"CapUpdateFirmware", Property, 0, Bool, PIDX_CapUpdateFirmware, false},
-    {dispid::ControlObjectDescription, L"ControlObjectDescription", Property, 0, Text, 0, false},
-    {dispid::ControlObjectVersion, L"ControlObjectVersion", Property, 0, Long, 0, false},
-    {dispid::CheckHealthText, L"CheckHealthText", Property, 0, Text, PIDX_CheckHealthText, false},
-    {dispid::Claimed, L"Claimed", Property, 0, Bool, PIDX_Claimed, false},
-    {dispid::DeviceDescription, L"DeviceDescription", Property, 0, Text, PIDX_DeviceDescription, false},
-    {dispid::FreezeEvents, L"FreezeEvents", Property, 0, Bool, PIDX_FreezeEvents, true},
-    {dispid::DeviceEnabled, L"DeviceEnabled", Property, 0, Bool, PIDX_DeviceEnabled, true},
-    {dispid::DeviceName, L"DeviceName", Property, 0, Text, PIDX_DeviceName, false},
-    {dispid::OpenResult, L"OpenResult", Property, 0, Long, 0, false},
-    {dispid::ServiceObjectDescription, L"ServiceObjectDescription", Property, 0, Text,
-     PIDX_ServiceObjectDescription, false},
-    {dispid::ServiceObjectVersion, L"ServiceObjectVersion", Property, 0, Long, PIDX_ServiceObjectVersion,
+    {co_dispid::CapUpdateStatistics, L"CapUpdateStatistics", Property, 0, Bool, PIDX_CapUpdateStatistics,
      false},
-    {dispid::ResultCode, L"ResultCode", Property, 0, Long, 0, false},
-    {dispid::ResultCodeExtended, L"ResultCodeExtended", Property, 0, Long, 0, false},
-    {dispid::State, L"State", Property, 0, Long, 0, false},
-    {dispid::CapStatus, L"CapStatus", Property, 0, Bool, PIDXCash_CapStatus, false},
-    {dispid::DrawerOpened, L"DrawerOpened", Property, 0, Bool, PIDXCash_DrawerOpened, false},
-    {dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
+    {co_dispid::CapCompareFirmwareVersion, L"CapCompareFirmwareVersion", Property, 0, Bool,
+     PIDX_CapCompareFirmwareVersion, false},
+    {co_dispid::CapUpdateFirmware, L"CapUpdateFirmware", Property, 0, Bool, PIDX_CapUpdateFirmware, false},
+    {co_dispid::ControlObjectDescription, L"ControlObjectDescription", Property, 0, Text, 0, false},
+    {co_dispid::ControlObjectVersion, L"ControlObjectVersion", Property, 0, Long, 0, false},
+    {co_dispid::CheckHealthText, L"CheckHealthText", Property, 0, Text, PIDX_CheckHealthText, false},
+    {co_dispid::Claimed, L"Claimed", Property, 0, Bool, PIDX_Claimed, false},
+    {co_dispid::DeviceDescription, L"DeviceDescription", Property, 0, Text, PIDX_DeviceDescription, false},
+    {co_dispid::FreezeEvents, L"FreezeEvents", Property, 0, Bool, PIDX_FreezeEvents, true},
+    {co_dispid::DeviceEnabled, L"DeviceEnabled", Property, 0, Bool, PIDX_DeviceEnabled, true},
+    {co_dispid::DeviceName, L"DeviceName", Property, 0, Text, PIDX_DeviceName, false},
+    {co_dispid::OpenResult, L"OpenResult", Property, 0, Long, 0, false},
+    {co_dispid::ServiceObjectDescription, L"ServiceObjectDescription", Property, 0, Text,
+     PIDX_ServiceObjectDescription, false},
+    {co_dispid::ServiceObjectVersion, L"ServiceObjectVersion", Property, 0, Long, PIDX_ServiceObjectVersion,
+     false},
+    {co_dispid::ResultCode, L"ResultCode", Property, 0, Long, 0, false},
+    {co_dispid::ResultCodeExtended, L"ResultCodeExtended", Property, 0, Long, 0, false},
+    {co_dispid::State, L"State", Property, 0, Long, 0, false},
+    {co_dispid::CapStatus, L"CapStatus", Property, 0, Bool, PIDXCash_CapStatus, false},
+    {co_dispid::DrawerOpened, L"DrawerOpened", Property, 0, Bool, PIDXCash_DrawerOpened, false},
+    {co_dispid::CapStatusMultiDrawerDetect, L"CapStatusMultiDrawerDetect", Property, 0, Bool,
      PIDXCash_CapStatusMultiDrawerDetect, false},
     // Methods, each answering its result code.
-    {dispid::CheckHealth, L"CheckHealth", Method, 1, Long, 0, false},
-    {dispid::DirectIO, L"DirectIO", Method, 3, Long, 0, false},
-    {dispid::ClaimDevice, L"ClaimDevice", Method, 1, Long, 0, false},
-    {dispid::ResetStatistics, L"ResetStatistics", Method, 1, Long, 0, false},
-    {dispid::Close, L"Close", Method, 0, Long, 0, false},
-    {dispid::Claim, L"Claim", Method, 1, Long, 0, false},
-    {dispid::Open, L"Open", Method, 1, Long, 0, false},
-    {dispid::ReleaseDevice, L"ReleaseDevice", Method, 0, Long, 0, false},
-    {dispid::UpdateStatistics, L"UpdateStatistics", Method, 1, Long, 0, false},
-    {dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", Method, 2, Long, 0, false},
-    {dispid::UpdateFirmware, L"UpdateFirmware", Method, 1, Long, 0, false},
-    {dispid::OpenDrawer, L"OpenDrawer", Method, 0, Long, 0, false},
-    {dispid::WaitForDrawerClose, L"WaitForDrawerClose", Method, 4, Long, 0, false},
-    {dispid::RetrieveStatistics, L"RetrieveStatistics", Method, 1, Long, 0, false},
+    MethodOf(co_dispid::CheckHealth, L"CheckHealth", kNumber),
+    MethodOf(co_dispid::DirectIO, L"DirectIO", kDirectIO),
+    MethodOf(co_dispid::ClaimDevice, L"ClaimDevice", kNumber),
+    MethodOf(co_dispid::ResetStatistics, L"ResetStatistics", kText),
+    MethodOf(co_dispid::Close, L"Close", {}),
+    MethodOf(co_dispid::Claim, L"Claim", kNumber),
+    MethodOf(co_dispid::Open, L"Open", kText),
+    MethodOf(co_dispid::ReleaseDevice, L"ReleaseDevice", {}),
+    MethodOf(co_dispid::UpdateStatistics, L"UpdateStatistics", kText),
+    MethodOf(co_dispid::CompareFirmwareVersion, L"CompareFirmwareVersion", kCompareFirmware),
+    MethodOf(co_dispid::UpdateFirmware, L"UpdateFirmware", kText),
+    MethodOf(co_dispid::OpenDrawer, L"OpenDrawer", {}),
+    MethodOf(co_dispid::WaitForDrawerClose, L"WaitForDrawerClose", kFourNumbers),
+    MethodOf(co_dispid::RetrieveStatistics, L"RetrieveStatistics", kTextOut),
 };
 
 const ControlMember* FindMember(DISPID id) {
@@ -83,10 +97,52 @@ bool IsPropertyPut(WORD flags, const DISPPARAMS& params) {
            params.rgdispidNamedArgs != nullptr && params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
 }
 
-// The methods whose first argument is a text.
-bool TakesText(DISPID id) {
-    return id == dispid::Open || id == dispid::ResetStatistics || id == dispid::UpdateStatistics ||
-           id == dispid::UpdateFirmware || id == dispid::CompareFirmwareVersion;
+HRESULT FailArg(const DISPPARAMS& p, UINT* argErr, UINT index, HRESULT hr) {
+    if (argErr != nullptr) {
+        *argErr = ArgErrIndex(p, index);
+    }
+    return hr;
+}
+
+} // namespace
+
+// A method's arguments, converted: numbers in their places, the one text,
+// and the references a method writes through.
+struct MethodArgs {
+    long numbers[4] = {};
+    std::wstring text;
+    LongByRef data;
+    TextByRef textOut;
+};
+
+namespace {
+
+HRESULT ConvertMethodArgs(const ControlMember& member, const DISPPARAMS& p, MethodArgs& args, UINT* argErr) {
+    for (UINT i = 0; i < member.argCount; ++i) {
+        VARIANT& arg = ArgAt(p, i);
+        HRESULT hr = DISP_E_TYPEMISMATCH; // no method takes a flag or an object
+        switch (member.params[i]) {
+        case ArgType::Long:
+            hr = ToLong(arg, args.numbers[i]);
+            break;
+        case ArgType::Bstr:
+            hr = ToText(arg, args.text);
+            break;
+        case ArgType::LongRef:
+            hr = args.data.Bind(arg);
+            break;
+        case ArgType::BstrRef:
+            hr = args.textOut.Bind(arg);
+            break;
+        case ArgType::Bool:
+        case ArgType::Dispatch:
+            break;
+        }
+        if (FAILED(hr)) {
+            return FailArg(p, argErr, i, hr);
+        }
+    }
+    return S_OK;
 }
 
 } // namespace
@@ -100,8 +156,7 @@ HRESULT CCashDrawerControl::GetTypeInfoCount(UINT* pctinfo) {
         return E_POINTER;
     }
     ComPtr<ITypeInfo> info;
-    *pctinfo =
-        !TestBuildHides("typeinfo") && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
+    *pctinfo = Offers(Facet::TypeInfo) && SUCCEEDED(TypeInfoOf(IID_ICashDrawerControl, info.put())) ? 1 : 0;
     return S_OK;
 }
 
@@ -114,7 +169,7 @@ HRESULT CCashDrawerControl::GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) {
         return DISP_E_BADINDEX;
     }
     // No type library to be had here: as GetTypeInfoCount said.
-    if (TestBuildHides("typeinfo") || FAILED(TypeInfoOf(IID_ICashDrawerControl, ppTInfo))) {
+    if (!Offers(Facet::TypeInfo) || FAILED(TypeInfoOf(IID_ICashDrawerControl, ppTInfo))) {
         return E_NOTIMPL;
     }
     return S_OK;
@@ -139,14 +194,6 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     if (p.cArgs != 0 && p.rgvarg == nullptr) {
         return E_INVALIDARG;
     }
-
-    auto failArg = [argErr, &p](UINT index, HRESULT hr) {
-        if (argErr != nullptr) {
-            *argErr = p.cArgs - 1 - index;
-        }
-        return hr;
-    };
-
     // The application may release its last reference from inside the call.
     AddRef();
     if (m_callDepth == 0) {
@@ -155,150 +202,8 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     HRESULT hr = S_OK;
     try {
-        if (member->kind == MemberKind::Property) {
-            if (IsPropertyPut(flags, p)) {
-                long value = 0;
-                bool on = false;
-                if (!member->writable) {
-                    hr = DISP_E_MEMBERNOTFOUND;
-                } else if (FAILED(hr = member->type == ValueType::Bool ? ToBool(p.rgvarg[0], on)
-                                                                       : ToLong(p.rgvarg[0], value))) {
-                    hr = failArg(0, hr);
-                } else if (id == dispid::BinaryConversion) {
-                    SetBinaryConversion(value);
-                } else {
-                    SetServiceNumber(member->pidx, member->type == ValueType::Bool ? (on ? 1 : 0) : value);
-                }
-            } else if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) {
-                hr = DISP_E_MEMBERNOTFOUND;
-            } else if (p.cArgs != 0) {
-                hr = DISP_E_BADPARAMCOUNT;
-            } else {
-                switch (id) {
-                case dispid::ResultCode:
-                    SetLong(result, ResultCode());
-                    break;
-                case dispid::ResultCodeExtended:
-                    SetLong(result, ResultCodeExtended());
-                    break;
-                case dispid::State:
-                    SetLong(result, GetState());
-                    break;
-                case dispid::OpenResult:
-                    SetLong(result, OpenResult());
-                    break;
-                case dispid::BinaryConversion:
-                    SetLong(result, BinaryConversion());
-                    break;
-                case dispid::ControlObjectVersion:
-                    SetLong(result, kControlObjectVersion);
-                    break;
-                case dispid::ControlObjectDescription:
-                    SetText(result, Bstr(kControlObjectDescription).release());
-                    break;
-                default:
-                    if (member->type == ValueType::Text) {
-                        SetText(result, ReadText(member->pidx));
-                    } else if (member->type == ValueType::Bool) {
-                        SetBool(result, ReadNumber(member->pidx) != 0);
-                    } else {
-                        SetLong(result, ReadNumber(member->pidx));
-                    }
-                }
-            }
-        } else if ((flags & DISPATCH_METHOD) == 0) {
-            hr = DISP_E_MEMBERNOTFOUND;
-        } else if (p.cNamedArgs != 0) {
-            hr = DISP_E_NONAMEDARGS;
-        } else if (p.cArgs != member->argCount) {
-            hr = DISP_E_BADPARAMCOUNT;
-        } else {
-            long a[4] = {};
-            LongByRef data;
-            TextByRef textOut;
-            std::wstring text;
-            // Convert first: a bad argument must not reach the device.
-            if (TakesText(id)) {
-                if (FAILED(hr = ToText(ArgAt(p, 0), text))) {
-                    hr = failArg(0, hr);
-                } else if (id == dispid::CompareFirmwareVersion && FAILED(hr = data.Bind(ArgAt(p, 1)))) {
-                    hr = failArg(1, hr);
-                }
-            } else if (id == dispid::DirectIO) {
-                if (FAILED(hr = ToLong(ArgAt(p, 0), a[0]))) {
-                    hr = failArg(0, hr);
-                } else if (FAILED(hr = data.Bind(ArgAt(p, 1)))) {
-                    hr = failArg(1, hr);
-                } else if (FAILED(hr = textOut.Bind(ArgAt(p, 2)))) {
-                    hr = failArg(2, hr);
-                }
-            } else if (id == dispid::RetrieveStatistics) {
-                if (FAILED(hr = textOut.Bind(ArgAt(p, 0)))) {
-                    hr = failArg(0, hr);
-                }
-            } else {
-                for (UINT i = 0; i < member->argCount && SUCCEEDED(hr); ++i) {
-                    if (FAILED(hr = ToLong(ArgAt(p, i), a[i]))) {
-                        hr = failArg(i, hr);
-                    }
-                }
-            }
-            if (SUCCEEDED(hr)) {
-                Bstr textArg(text);
-                long code = 0;
-                switch (id) {
-                case dispid::Open:
-                    code = Open(text);
-                    break;
-                case dispid::Close:
-                    code = Close();
-                    break;
-                case dispid::Claim:
-                case dispid::ClaimDevice:
-                    code = Claim(a[0]);
-                    break;
-                case dispid::ReleaseDevice:
-                    code = ReleaseDevice();
-                    break;
-                case dispid::CheckHealth:
-                    code = CheckHealth(a[0]);
-                    break;
-                case dispid::DirectIO:
-                    code = DirectIO(a[0], data.get(), textOut.get());
-                    break;
-                case dispid::OpenDrawer:
-                    code = OpenDrawer();
-                    break;
-                case dispid::WaitForDrawerClose:
-                    code = WaitForDrawerClose(a[0], a[1], a[2], a[3]);
-                    break;
-                case dispid::RetrieveStatistics:
-                    code = RetrieveStatistics(textOut.get());
-                    break;
-                case dispid::ResetStatistics:
-                    code = ResetStatistics(textArg.get());
-                    break;
-                case dispid::UpdateStatistics:
-                    code = UpdateStatistics(textArg.get());
-                    break;
-                case dispid::CompareFirmwareVersion:
-                    code = CompareFirmwareVersion(textArg.get(), data.get());
-                    break;
-                case dispid::UpdateFirmware:
-                    code = UpdateFirmware(textArg.get());
-                    break;
-                default:
-                    break;
-                }
-                // Whatever the code, the service may have written the outputs.
-                textOut.WriteBack();
-                if (FAILED(hr = data.WriteBack())) {
-                    hr = failArg(1, hr);
-                } else {
-                    SetLong(result, code);
-                }
-            }
-        }
+        hr = member->kind == MemberKind::Property ? InvokeProperty(*member, flags, p, result, argErr)
+                                                  : InvokeMethod(*member, flags, p, result, argErr);
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     } catch (...) {
@@ -306,6 +211,138 @@ HRESULT CCashDrawerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     Release();
     return hr;
+}
+
+HRESULT CCashDrawerControl::InvokeProperty(const ControlMember& member, WORD flags, const DISPPARAMS& p,
+                                           VARIANT* result, UINT* argErr) {
+    if (IsPropertyPut(flags, p)) {
+        return PutProperty(member, p, argErr);
+    }
+    if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (p.cArgs != 0) {
+        return DISP_E_BADPARAMCOUNT;
+    }
+    GetProperty(member, result);
+    return S_OK;
+}
+
+HRESULT CCashDrawerControl::PutProperty(const ControlMember& member, const DISPPARAMS& p, UINT* argErr) {
+    if (!member.writable) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    long value = 0;
+    bool on = false;
+    HRESULT hr = member.type == ValueType::Bool ? ToBool(p.rgvarg[0], on) : ToLong(p.rgvarg[0], value);
+    if (FAILED(hr)) {
+        return FailArg(p, argErr, 0, hr);
+    }
+    // The code the write answers is kept as ResultCode; Invoke itself succeeded.
+    if (member.id == co_dispid::BinaryConversion) {
+        SetBinaryConversion(value);
+    } else {
+        SetServiceNumber(member.pidx, member.type == ValueType::Bool ? (on ? 1 : 0) : value);
+    }
+    return S_OK;
+}
+
+void CCashDrawerControl::GetProperty(const ControlMember& member, VARIANT* result) {
+    switch (member.id) {
+    case co_dispid::ResultCode:
+        SetLong(result, ResultCode());
+        break;
+    case co_dispid::ResultCodeExtended:
+        SetLong(result, ResultCodeExtended());
+        break;
+    case co_dispid::State:
+        SetLong(result, GetState());
+        break;
+    case co_dispid::OpenResult:
+        SetLong(result, OpenResult());
+        break;
+    case co_dispid::BinaryConversion:
+        SetLong(result, BinaryConversion());
+        break;
+    case co_dispid::ControlObjectVersion:
+        SetLong(result, kControlObjectVersion);
+        break;
+    case co_dispid::ControlObjectDescription:
+        SetText(result, Bstr(kControlObjectDescription).release());
+        break;
+    default:
+        // The service's property, by its index.
+        if (member.type == ValueType::Text) {
+            SetText(result, ReadText(member.pidx));
+        } else if (member.type == ValueType::Bool) {
+            SetBool(result, ReadNumber(member.pidx) != 0);
+        } else {
+            SetLong(result, ReadNumber(member.pidx));
+        }
+    }
+}
+
+HRESULT CCashDrawerControl::InvokeMethod(const ControlMember& member, WORD flags, const DISPPARAMS& p,
+                                         VARIANT* result, UINT* argErr) {
+    if ((flags & DISPATCH_METHOD) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (p.cNamedArgs != 0) {
+        return DISP_E_NONAMEDARGS;
+    }
+    if (p.cArgs != member.argCount) {
+        return DISP_E_BADPARAMCOUNT;
+    }
+    // Convert first: a bad argument must not reach the device.
+    MethodArgs args;
+    HRESULT hr = ConvertMethodArgs(member, p, args, argErr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const long code = CallMethod(member.id, args);
+    // Whatever the code, the service may have written the outputs.
+    args.textOut.WriteBack();
+    if (FAILED(hr = args.data.WriteBack())) {
+        return FailArg(p, argErr, 1, hr);
+    }
+    SetLong(result, code);
+    return S_OK;
+}
+
+long CCashDrawerControl::CallMethod(DISPID id, MethodArgs& args) {
+    const long* a = args.numbers;
+    Bstr textArg(args.text);
+    switch (id) {
+    case co_dispid::Open:
+        return Open(args.text);
+    case co_dispid::Close:
+        return Close();
+    case co_dispid::Claim:
+    case co_dispid::ClaimDevice:
+        return Claim(a[0]);
+    case co_dispid::ReleaseDevice:
+        return ReleaseDevice();
+    case co_dispid::CheckHealth:
+        return CheckHealth(a[0]);
+    case co_dispid::DirectIO:
+        return DirectIO(a[0], args.data.get(), args.textOut.get());
+    case co_dispid::OpenDrawer:
+        return OpenDrawer();
+    case co_dispid::WaitForDrawerClose:
+        return WaitForDrawerClose(a[0], a[1], a[2], a[3]);
+    case co_dispid::RetrieveStatistics:
+        return RetrieveStatistics(args.textOut.get());
+    case co_dispid::ResetStatistics:
+        return ResetStatistics(textArg.get());
+    case co_dispid::UpdateStatistics:
+        return UpdateStatistics(textArg.get());
+    case co_dispid::CompareFirmwareVersion:
+        return CompareFirmwareVersion(textArg.get(), args.data.get());
+    case co_dispid::UpdateFirmware:
+        return UpdateFirmware(textArg.get());
+    default:
+        return 0;
+    }
 }
 
 } // namespace vtx::co

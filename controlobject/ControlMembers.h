@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "com/ArgConversion.h"
+
 #include <span>
 
 namespace vtx::co {
@@ -21,6 +23,7 @@ struct ControlMember {
     ValueType type; // properties: the value's type; methods answer a long
     long pidx;      // properties the service holds: its property index; 0: the Control Object's own
     bool writable;  // properties only
+    std::span<const ArgType> params = {}; // methods: each argument's type, in call order
 };
 
 std::span<const ControlMember> ControlMembers();

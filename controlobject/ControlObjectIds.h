@@ -63,7 +63,7 @@
 // - By-reference arguments (DirectIO's pData and pString, RetrieveStatistics'
 //   buffer, CompareFirmwareVersion's result) take whatever a script or
 //   compiled client passes for them: any number for a long, anything
-//   convertible to text for a BSTR, typed or in a VARIANT (DispatchArgs.h).
+//   convertible to text for a BSTR, typed or in a VARIANT (com/ArgConversion.h).
 //   A null reference answers E_POINTER. A value where a reference belongs
 //   (JScript, and PowerShell without [ref], pass every argument so) is taken
 //   as Automation's own ITypeInfo::Invoke takes it: converted as a by-value
@@ -105,20 +105,17 @@ inline constexpr WORD kTypeLibMinor = 0;
 // {51D76B0B-CAF8-4D49-B2D6-67A5EB096BEB}: the dual interface.
 inline constexpr IID IID_ICashDrawerControl = {
     0x51D76B0B, 0xCAF8, 0x4D49, {0xB2, 0xD6, 0x67, 0xA5, 0xEB, 0x09, 0x6B, 0xEB}};
-#ifndef VTX_CO_TEST_VARIANT
 // {EEEEC9CE-47A6-400F-96D4-D5622538D98B}: the outgoing (event) dispinterface.
+// The object fires its events through ControlIdentity.h, which names these.
 inline constexpr IID DIID_CashDrawerControlEvents = {
     0xEEEEC9CE, 0x47A6, 0x400F, {0x96, 0xD4, 0xD5, 0x62, 0x25, 0x38, 0xD9, 0x8B}};
-#else
-// The test build stands for another maker's Control Object: its events have
-// another IID and other DISPIDs (as in module/OPOSCashDrawer.idl).
-inline constexpr IID DIID_CashDrawerControlEvents = {
-    0x15023A9E, 0xAA75, 0x4DF1, {0xA6, 0x6D, 0xB7, 0xBA, 0xE8, 0x0A, 0x7B, 0x6C}};
-#endif
+
+} // namespace vtx::co
 
 // Members of the Control Object's dispatch interface: properties low,
-// common methods in the 30s and 40s, the cash drawer's own from 50.
-namespace dispid {
+// common methods in the 30s and 40s, the cash drawer's own from 50. The
+// service object's own interface numbers its members apart (so_dispid).
+namespace vtx::co_dispid {
 inline constexpr DISPID BinaryConversion = 1;          // property get/put: long
 inline constexpr DISPID CapPowerReporting = 2;         // property get: long
 inline constexpr DISPID PowerNotify = 3;               // property get/put: long
@@ -160,17 +157,14 @@ inline constexpr DISPID OpenDrawer = 60;                 // long OpenDrawer()
 // long WaitForDrawerClose(long BeepTimeout, long BeepFrequency, long BeepDuration, long BeepDelay)
 inline constexpr DISPID WaitForDrawerClose = 61;
 inline constexpr DISPID RetrieveStatistics = 62; // long RetrieveStatistics(BSTR* pStatisticsBuffer)
-} // namespace dispid
+} // namespace vtx::co_dispid
+
+namespace vtx::co {
 
 // Members of DIID_CashDrawerControlEvents.
 namespace event_dispid {
-#ifndef VTX_CO_TEST_VARIANT
 inline constexpr DISPID DirectIOEvent = 2; // void DirectIOEvent(long EventNumber, long* pData, BSTR* pString)
 inline constexpr DISPID StatusUpdateEvent = 5; // void StatusUpdateEvent(long Data)
-#else
-inline constexpr DISPID DirectIOEvent = 12;
-inline constexpr DISPID StatusUpdateEvent = 15;
-#endif
 } // namespace event_dispid
 
 // Members of the callback IDispatch handed to the service's OpenService.

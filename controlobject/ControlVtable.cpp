@@ -65,140 +65,140 @@ HRESULT CCashDrawerControl::CallVia(DISPID id, std::initializer_list<VARIANT> ar
 }
 
 HRESULT CCashDrawerControl::get_BinaryConversion(long* p) {
-    return GetVia(dispid::BinaryConversion, p);
+    return GetVia(co_dispid::BinaryConversion, p);
 }
 HRESULT CCashDrawerControl::put_BinaryConversion(long value) {
-    return PutVia(dispid::BinaryConversion, LongVariant(value));
+    return PutVia(co_dispid::BinaryConversion, LongVariant(value));
 }
 HRESULT CCashDrawerControl::get_CapPowerReporting(long* p) {
-    return GetVia(dispid::CapPowerReporting, p);
+    return GetVia(co_dispid::CapPowerReporting, p);
 }
 HRESULT CCashDrawerControl::get_PowerNotify(long* p) {
-    return GetVia(dispid::PowerNotify, p);
+    return GetVia(co_dispid::PowerNotify, p);
 }
 HRESULT CCashDrawerControl::put_PowerNotify(long value) {
-    return PutVia(dispid::PowerNotify, LongVariant(value));
+    return PutVia(co_dispid::PowerNotify, LongVariant(value));
 }
 HRESULT CCashDrawerControl::get_PowerState(long* p) {
-    return GetVia(dispid::PowerState, p);
+    return GetVia(co_dispid::PowerState, p);
 }
 HRESULT CCashDrawerControl::get_CapStatisticsReporting(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapStatisticsReporting, p);
+    return GetVia(co_dispid::CapStatisticsReporting, p);
 }
 HRESULT CCashDrawerControl::get_CapUpdateStatistics(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapUpdateStatistics, p);
+    return GetVia(co_dispid::CapUpdateStatistics, p);
 }
 HRESULT CCashDrawerControl::get_CapCompareFirmwareVersion(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapCompareFirmwareVersion, p);
+    return GetVia(co_dispid::CapCompareFirmwareVersion, p);
 }
 HRESULT CCashDrawerControl::get_CapUpdateFirmware(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapUpdateFirmware, p);
+    return GetVia(co_dispid::CapUpdateFirmware, p);
 }
 HRESULT CCashDrawerControl::get_ControlObjectDescription(BSTR* p) {
-    return GetVia(dispid::ControlObjectDescription, p);
+    return GetVia(co_dispid::ControlObjectDescription, p);
 }
 HRESULT CCashDrawerControl::get_ControlObjectVersion(long* p) {
-    return GetVia(dispid::ControlObjectVersion, p);
+    return GetVia(co_dispid::ControlObjectVersion, p);
 }
 HRESULT CCashDrawerControl::get_CheckHealthText(BSTR* p) {
-    return GetVia(dispid::CheckHealthText, p);
+    return GetVia(co_dispid::CheckHealthText, p);
 }
 HRESULT CCashDrawerControl::get_Claimed(VARIANT_BOOL* p) {
-    return GetVia(dispid::Claimed, p);
+    return GetVia(co_dispid::Claimed, p);
 }
 HRESULT CCashDrawerControl::get_DeviceDescription(BSTR* p) {
-    return GetVia(dispid::DeviceDescription, p);
+    return GetVia(co_dispid::DeviceDescription, p);
 }
 HRESULT CCashDrawerControl::get_FreezeEvents(VARIANT_BOOL* p) {
-    return GetVia(dispid::FreezeEvents, p);
+    return GetVia(co_dispid::FreezeEvents, p);
 }
 HRESULT CCashDrawerControl::put_FreezeEvents(VARIANT_BOOL value) {
-    return PutVia(dispid::FreezeEvents, BoolVariant(value != VARIANT_FALSE));
+    return PutVia(co_dispid::FreezeEvents, BoolVariant(value != VARIANT_FALSE));
 }
 HRESULT CCashDrawerControl::get_DeviceEnabled(VARIANT_BOOL* p) {
-    return GetVia(dispid::DeviceEnabled, p);
+    return GetVia(co_dispid::DeviceEnabled, p);
 }
 HRESULT CCashDrawerControl::put_DeviceEnabled(VARIANT_BOOL value) {
-    return PutVia(dispid::DeviceEnabled, BoolVariant(value != VARIANT_FALSE));
+    return PutVia(co_dispid::DeviceEnabled, BoolVariant(value != VARIANT_FALSE));
 }
 HRESULT CCashDrawerControl::get_DeviceName(BSTR* p) {
-    return GetVia(dispid::DeviceName, p);
+    return GetVia(co_dispid::DeviceName, p);
 }
 HRESULT CCashDrawerControl::get_OpenResult(long* p) {
-    return GetVia(dispid::OpenResult, p);
+    return GetVia(co_dispid::OpenResult, p);
 }
 HRESULT CCashDrawerControl::get_ServiceObjectDescription(BSTR* p) {
-    return GetVia(dispid::ServiceObjectDescription, p);
+    return GetVia(co_dispid::ServiceObjectDescription, p);
 }
 HRESULT CCashDrawerControl::get_ServiceObjectVersion(long* p) {
-    return GetVia(dispid::ServiceObjectVersion, p);
+    return GetVia(co_dispid::ServiceObjectVersion, p);
 }
 HRESULT CCashDrawerControl::get_ResultCode(long* p) {
-    return GetVia(dispid::ResultCode, p);
+    return GetVia(co_dispid::ResultCode, p);
 }
 HRESULT CCashDrawerControl::get_ResultCodeExtended(long* p) {
-    return GetVia(dispid::ResultCodeExtended, p);
+    return GetVia(co_dispid::ResultCodeExtended, p);
 }
 HRESULT CCashDrawerControl::get_State(long* p) {
-    return GetVia(dispid::State, p);
+    return GetVia(co_dispid::State, p);
 }
 HRESULT CCashDrawerControl::get_CapStatus(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapStatus, p);
+    return GetVia(co_dispid::CapStatus, p);
 }
 HRESULT CCashDrawerControl::get_DrawerOpened(VARIANT_BOOL* p) {
-    return GetVia(dispid::DrawerOpened, p);
+    return GetVia(co_dispid::DrawerOpened, p);
 }
 HRESULT CCashDrawerControl::get_CapStatusMultiDrawerDetect(VARIANT_BOOL* p) {
-    return GetVia(dispid::CapStatusMultiDrawerDetect, p);
+    return GetVia(co_dispid::CapStatusMultiDrawerDetect, p);
 }
 
 HRESULT CCashDrawerControl::CheckHealth(long level, long* pRC) {
-    return CallVia(dispid::CheckHealth, {LongVariant(level)}, pRC);
+    return CallVia(co_dispid::CheckHealth, {LongVariant(level)}, pRC);
 }
 HRESULT CCashDrawerControl::DirectIO(long command, long* pData, BSTR* pString, long* pRC) {
-    return CallVia(dispid::DirectIO, {LongVariant(command), LongRefVariant(pData), BstrRefVariant(pString)},
-                   pRC);
+    return CallVia(co_dispid::DirectIO,
+                   {LongVariant(command), LongRefVariant(pData), BstrRefVariant(pString)}, pRC);
 }
 HRESULT CCashDrawerControl::ClaimDevice(long timeout, long* pRC) {
-    return CallVia(dispid::ClaimDevice, {LongVariant(timeout)}, pRC);
+    return CallVia(co_dispid::ClaimDevice, {LongVariant(timeout)}, pRC);
 }
 HRESULT CCashDrawerControl::ResetStatistics(BSTR statisticsBuffer, long* pRC) {
-    return CallVia(dispid::ResetStatistics, {BstrVariant(statisticsBuffer)}, pRC);
+    return CallVia(co_dispid::ResetStatistics, {BstrVariant(statisticsBuffer)}, pRC);
 }
 HRESULT CCashDrawerControl::Close(long* pRC) {
-    return CallVia(dispid::Close, {}, pRC);
+    return CallVia(co_dispid::Close, {}, pRC);
 }
 HRESULT CCashDrawerControl::Claim(long timeout, long* pRC) {
-    return CallVia(dispid::Claim, {LongVariant(timeout)}, pRC);
+    return CallVia(co_dispid::Claim, {LongVariant(timeout)}, pRC);
 }
 HRESULT CCashDrawerControl::Open(BSTR deviceName, long* pRC) {
-    return CallVia(dispid::Open, {BstrVariant(deviceName)}, pRC);
+    return CallVia(co_dispid::Open, {BstrVariant(deviceName)}, pRC);
 }
 HRESULT CCashDrawerControl::ReleaseDevice(long* pRC) {
-    return CallVia(dispid::ReleaseDevice, {}, pRC);
+    return CallVia(co_dispid::ReleaseDevice, {}, pRC);
 }
 HRESULT CCashDrawerControl::UpdateStatistics(BSTR statisticsBuffer, long* pRC) {
-    return CallVia(dispid::UpdateStatistics, {BstrVariant(statisticsBuffer)}, pRC);
+    return CallVia(co_dispid::UpdateStatistics, {BstrVariant(statisticsBuffer)}, pRC);
 }
 HRESULT CCashDrawerControl::CompareFirmwareVersion(BSTR firmwareFileName, long* pResult, long* pRC) {
-    return CallVia(dispid::CompareFirmwareVersion, {BstrVariant(firmwareFileName), LongRefVariant(pResult)},
-                   pRC);
+    return CallVia(co_dispid::CompareFirmwareVersion,
+                   {BstrVariant(firmwareFileName), LongRefVariant(pResult)}, pRC);
 }
 HRESULT CCashDrawerControl::UpdateFirmware(BSTR firmwareFileName, long* pRC) {
-    return CallVia(dispid::UpdateFirmware, {BstrVariant(firmwareFileName)}, pRC);
+    return CallVia(co_dispid::UpdateFirmware, {BstrVariant(firmwareFileName)}, pRC);
 }
 HRESULT CCashDrawerControl::OpenDrawer(long* pRC) {
-    return CallVia(dispid::OpenDrawer, {}, pRC);
+    return CallVia(co_dispid::OpenDrawer, {}, pRC);
 }
 HRESULT CCashDrawerControl::WaitForDrawerClose(long beepTimeout, long beepFrequency, long beepDuration,
                                                long beepDelay, long* pRC) {
-    return CallVia(dispid::WaitForDrawerClose,
+    return CallVia(co_dispid::WaitForDrawerClose,
                    {LongVariant(beepTimeout), LongVariant(beepFrequency), LongVariant(beepDuration),
                     LongVariant(beepDelay)},
                    pRC);
 }
 HRESULT CCashDrawerControl::RetrieveStatistics(BSTR* pStatisticsBuffer, long* pRC) {
-    return CallVia(dispid::RetrieveStatistics, {BstrRefVariant(pStatisticsBuffer)}, pRC);
+    return CallVia(co_dispid::RetrieveStatistics, {BstrRefVariant(pStatisticsBuffer)}, pRC);
 }
 
 } // namespace vtx::co

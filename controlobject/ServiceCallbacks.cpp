@@ -5,7 +5,7 @@
 #include "CashDrawerControl.h"
 #include "ControlObjectIds.h"
 #include "DeferredRelease.h"
-#include "DispatchArgs.h"
+#include "com/ArgConversion.h"
 #include "com/NameLookup.h"
 #include "com/QueryInterface.h"
 

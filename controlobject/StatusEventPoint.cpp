@@ -2,7 +2,7 @@
 // called. Used on the Control Object's thread only.
 #include "StatusEventPoint.h"
 
-#include "ControlObjectIds.h"
+#include "ControlIdentity.h"
 #include "SnapshotEnum.h"
 #include "com/Invoke.h"
 #include "com/QueryInterface.h"
@@ -23,7 +23,7 @@ HRESULT CStatusEventPoint::GetConnectionInterface(IID* piid) {
     if (piid == nullptr) {
         return E_POINTER;
     }
-    *piid = DIID_CashDrawerControlEvents;
+    *piid = ThisControlIdentity().events;
     return S_OK;
 }
 
@@ -46,7 +46,7 @@ HRESULT CStatusEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
     }
     // Sinks written as plain IDispatch implementations are taken as well.
     ComPtr<IDispatch> events;
-    if (FAILED(sink->QueryInterface(DIID_CashDrawerControlEvents, events.put_void())) &&
+    if (FAILED(sink->QueryInterface(ThisControlIdentity().events, events.put_void())) &&
         FAILED(sink->QueryInterface(IID_IDispatch, events.put_void()))) {
         return CONNECT_E_CANNOTCONNECT;
     }
@@ -97,11 +97,11 @@ void CStatusEventPoint::Fire(DISPID id, std::initializer_list<VARIANT> args) {
 }
 
 void CStatusEventPoint::FireStatusUpdate(long data) {
-    Fire(event_dispid::StatusUpdateEvent, {LongVariant(data)});
+    Fire(ThisControlIdentity().statusUpdateEvent, {LongVariant(data)});
 }
 
 void CStatusEventPoint::FireDirectIO(long eventNumber, long* pData, BSTR* pString) {
-    Fire(event_dispid::DirectIOEvent,
+    Fire(ThisControlIdentity().directIOEvent,
          {LongVariant(eventNumber), LongRefVariant(pData), BstrRefVariant(pString)});
 }
 

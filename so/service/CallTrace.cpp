@@ -54,7 +54,7 @@ void CCashDrawer::TraceCall(const MethodInfo& method, const std::array<Converted
     switch (method.result) {
     case ResultType::Long:
         // A property read answers a value; its code is the one it stored.
-        failure = method.dispid == dispid::GetPropertyNumber ? stored : code;
+        failure = method.dispid == so_dispid::GetPropertyNumber ? stored : code;
         break;
     case ResultType::None:
     case ResultType::Bstr:
@@ -62,7 +62,7 @@ void CCashDrawer::TraceCall(const MethodInfo& method, const std::array<Converted
         break;
     }
     // Reading DrawerOpened stores nothing: the stored code is an earlier call's.
-    if (method.dispid == dispid::GetPropertyNumber &&
+    if (method.dispid == so_dispid::GetPropertyNumber &&
         V_I4(args[0].value.get()) == opos::PIDXCash_DrawerOpened) {
         failure = 0;
     }

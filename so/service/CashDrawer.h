@@ -110,6 +110,9 @@ private:
     friend class XDispatch;
 
     HRESULT InvokeMethod(DISPID dispid, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+    // Calls the typed member behind `dispid` with converted arguments: its
+    // code, or for GetPropertyString its text (a new BSTR). False: no such member.
+    bool CallMember(DISPID dispid, const std::array<ConvertedArg, 4>& args, long& code, BSTR& text);
 
     // Keeps the library loaded until every other member is gone.
     struct ModuleLockHolder {

@@ -107,70 +107,11 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
     if (FAILED(hr)) {
         return hr;
     }
-    auto lng = [&a](int i) { return V_I4(a[static_cast<size_t>(i)].value.get()); };
-    auto str = [&a](int i) { return V_BSTR(a[static_cast<size_t>(i)].value.get()); };
-
     long code = 0;
     BSTR text = nullptr;
-    switch (id) {
-    case dispid::CheckHealth:
-        code = CheckHealth(lng(0));
-        break;
-    case dispid::Claim:
-        code = Claim(lng(0));
-        break;
-    case dispid::Close:
-        code = Close();
-        break;
-    case dispid::COFreezeEvents:
-        code = COFreezeEvents(lng(0) == 1);
-        break;
-    case dispid::CompareFirmwareVersion:
-        code = CompareFirmwareVersion(str(0), a[1].longRef);
-        break;
-    case dispid::DirectIO:
-        code = DirectIO(lng(0), a[1].longRef, a[2].bstrRef);
-        break;
-    case dispid::OpenService:
-        code = OpenService(str(0), str(1), a[2].dispatch);
-        break;
-    case dispid::Release:
-        code = Release();
-        break;
-    case dispid::ResetStatistics:
-        code = ResetStatistics(str(0));
-        break;
-    case dispid::RetrieveStatistics:
-        code = RetrieveStatistics(a[0].bstrRef);
-        break;
-    case dispid::UpdateFirmware:
-        code = UpdateFirmware(str(0));
-        break;
-    case dispid::UpdateStatistics:
-        code = UpdateStatistics(str(0));
-        break;
-    case dispid::GetPropertyNumber:
-        code = GetPropertyNumber(lng(0));
-        break;
-    case dispid::SetPropertyNumber:
-        SetPropertyNumber(lng(0), lng(1));
-        break;
-    case dispid::GetPropertyString:
-        text = GetPropertyString(lng(0));
-        break;
-    case dispid::SetPropertyString:
-        SetPropertyString(lng(0), str(1));
-        break;
-    case dispid::OpenDrawer:
-        OpenDrawer();
-        break;
-    case dispid::WaitForDrawerClose:
-        WaitForDrawerClose(lng(0), lng(1), lng(2), lng(3));
-        break;
-    default:
+    if (!CallMember(id, a, code, text)) {
         return DISP_E_MEMBERNOTFOUND;
     }
-
     if (m_trace.On(kTraceFailures)) {
         TraceCall(*method, a, code, text);
     }
@@ -187,6 +128,70 @@ HRESULT CCashDrawer::InvokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result
         V_BSTR(result) = text;
     }
     return S_OK;
+}
+
+bool CCashDrawer::CallMember(DISPID id, const std::array<ConvertedArg, 4>& a, long& code, BSTR& text) {
+    auto lng = [&a](int i) { return V_I4(a[static_cast<size_t>(i)].value.get()); };
+    auto str = [&a](int i) { return V_BSTR(a[static_cast<size_t>(i)].value.get()); };
+    switch (id) {
+    case so_dispid::CheckHealth:
+        code = CheckHealth(lng(0));
+        break;
+    case so_dispid::Claim:
+        code = Claim(lng(0));
+        break;
+    case so_dispid::Close:
+        code = Close();
+        break;
+    case so_dispid::COFreezeEvents:
+        code = COFreezeEvents(lng(0) == 1);
+        break;
+    case so_dispid::CompareFirmwareVersion:
+        code = CompareFirmwareVersion(str(0), a[1].longRef);
+        break;
+    case so_dispid::DirectIO:
+        code = DirectIO(lng(0), a[1].longRef, a[2].bstrRef);
+        break;
+    case so_dispid::OpenService:
+        code = OpenService(str(0), str(1), a[2].dispatch);
+        break;
+    case so_dispid::Release:
+        code = Release();
+        break;
+    case so_dispid::ResetStatistics:
+        code = ResetStatistics(str(0));
+        break;
+    case so_dispid::RetrieveStatistics:
+        code = RetrieveStatistics(a[0].bstrRef);
+        break;
+    case so_dispid::UpdateFirmware:
+        code = UpdateFirmware(str(0));
+        break;
+    case so_dispid::UpdateStatistics:
+        code = UpdateStatistics(str(0));
+        break;
+    case so_dispid::GetPropertyNumber:
+        code = GetPropertyNumber(lng(0));
+        break;
+    case so_dispid::SetPropertyNumber:
+        SetPropertyNumber(lng(0), lng(1));
+        break;
+    case so_dispid::GetPropertyString:
+        text = GetPropertyString(lng(0));
+        break;
+    case so_dispid::SetPropertyString:
+        SetPropertyString(lng(0), str(1));
+        break;
+    case so_dispid::OpenDrawer:
+        OpenDrawer();
+        break;
+    case so_dispid::WaitForDrawerClose:
+        WaitForDrawerClose(lng(0), lng(1), lng(2), lng(3));
+        break;
+    default:
+        return false;
+    }
+    return true;
 }
 
 } // namespace vtx

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "com/ArgConversion.h"
 #include "com/Variant.h"
 
 #include <array>
@@ -11,7 +12,6 @@
 
 namespace vtx {
 
-enum class ArgType { Long, Bool, Bstr, Dispatch, LongRef, BstrRef };
 enum class ResultType { None, Long, Bstr };
 
 struct ParamInfo {
@@ -26,7 +26,9 @@ struct MethodInfo {
     std::span<const ParamInfo> params;
 };
 
-namespace dispid {
+// Members of the service object's dispatch interface; the Control Object numbers its
+// own apart (co_dispid).
+namespace so_dispid {
 inline constexpr DISPID CheckHealth = 1;
 inline constexpr DISPID Claim = 2;
 inline constexpr DISPID Close = 3;
@@ -45,7 +47,7 @@ inline constexpr DISPID GetPropertyString = 15;
 inline constexpr DISPID SetPropertyString = 16;
 inline constexpr DISPID OpenDrawer = 17;
 inline constexpr DISPID WaitForDrawerClose = 18;
-} // namespace dispid
+} // namespace so_dispid
 
 std::span<const MethodInfo> CashDrawerMethods();
 const MethodInfo* FindMethod(DISPID id);

@@ -10,7 +10,6 @@
 namespace vtx::test {
 namespace {
 
-namespace dispid = co::dispid;
 using ControlDispatch = ControlTest;
 
 // Compiled clients hold these numbers: none may change. Written out here once.
@@ -183,10 +182,10 @@ TEST_F(ControlDispatch, ArgumentsAreConvertedAsAutomationDoes) {
     VariantInit(&shortZero);
     V_VT(&shortZero) = VT_I2;
     V_I2(&shortZero) = 0;
-    EXPECT_EQ(Call(dispid::Claim, {shortZero}), 0);
-    EXPECT_EQ(Put(dispid::DeviceEnabled, Long(1)), S_OK);
+    EXPECT_EQ(Call(co_dispid::Claim, {shortZero}), 0);
+    EXPECT_EQ(Put(co_dispid::DeviceEnabled, Long(1)), S_OK);
     Arg level(Text(L"2"));
-    EXPECT_EQ(Call(dispid::CheckHealth, {level.v()}), 106);
+    EXPECT_EQ(Call(co_dispid::CheckHealth, {level.v()}), 106);
     EXPECT_EQ(script->calls[0], L"Claim(0)");
     EXPECT_EQ(script->calls[1], L"SetPropertyNumber(3,1)");
     EXPECT_EQ(script->calls[3], L"CheckHealth(2)");
@@ -196,25 +195,25 @@ TEST_F(ControlDispatch, MalformedCallsFailAsCallsAndNeverReachTheService) {
     ASSERT_EQ(Open(device.Name()), 0);
     script->calls.clear();
 
-    EXPECT_EQ(InvokeRaw(control.get(), dispid::Claim, {}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(InvokeRaw(control.get(), co_dispid::Claim, {}).hr, DISP_E_BADPARAMCOUNT);
     Arg word(Text(L"soon"));
-    InvokeResult mismatch = InvokeRaw(control.get(), dispid::Claim, {word.v()});
+    InvokeResult mismatch = InvokeRaw(control.get(), co_dispid::Claim, {word.v()});
     EXPECT_EQ(mismatch.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(mismatch.argErr, 0u);
-    InvokeResult badRef = InvokeRaw(control.get(), dispid::DirectIO, {Long(1), word.v(), Long(3)});
+    InvokeResult badRef = InvokeRaw(control.get(), co_dispid::DirectIO, {Long(1), word.v(), Long(3)});
     EXPECT_EQ(badRef.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(badRef.argErr, 1u); // the second argument, counted from the last
     EXPECT_EQ(InvokeRaw(control.get(), 999, {}).hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Put(dispid::ResultCode, Long(0)), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(InvokeRaw(control.get(), dispid::ResultCode, {Long(1)}, DISPATCH_PROPERTYGET).hr,
+    EXPECT_EQ(Put(co_dispid::ResultCode, Long(0)), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(InvokeRaw(control.get(), co_dispid::ResultCode, {Long(1)}, DISPATCH_PROPERTYGET).hr,
               DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(InvokeRaw(control.get(), dispid::OpenDrawer, {}, DISPATCH_PROPERTYPUT).hr,
+    EXPECT_EQ(InvokeRaw(control.get(), co_dispid::OpenDrawer, {}, DISPATCH_PROPERTYPUT).hr,
               DISP_E_MEMBERNOTFOUND);
 
     VARIANT timeout = Long(0);
     DISPID named = 0;
     DISPPARAMS withNames{&timeout, &named, 1, 1};
-    EXPECT_EQ(control->Invoke(dispid::Claim, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &withNames,
+    EXPECT_EQ(control->Invoke(co_dispid::Claim, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &withNames,
                               nullptr, nullptr, nullptr),
               DISP_E_NONAMEDARGS);
     EXPECT_TRUE(script->calls.empty());
@@ -318,7 +317,7 @@ TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWritte
         VARIANT data = isText ? Refer(other, T) : Refer(c.before, c.pass);
         VARIANT text = isText ? Refer(c.before, c.pass) : Refer(other, T);
         script->calls.clear();
-        InvokeResult r = InvokeRaw(control.get(), dispid::DirectIO, {Long(c.command), data, text});
+        InvokeResult r = InvokeRaw(control.get(), co_dispid::DirectIO, {Long(c.command), data, text});
         EXPECT_EQ(r.hr, c.hr);
         if (c.hr == S_OK) {
             EXPECT_EQ(V_I4(r.value.get()), 0);
@@ -351,10 +350,10 @@ TEST_F(ControlDispatch, ReferenceArgumentsOfAnyNumberOrTextAreConvertedAndWritte
 TEST_F(ControlDispatch, AcceptsTheCombinedFlagsVisualBasicUses) {
     ASSERT_EQ(Open(device.Name()), 0);
     const WORD both = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-    InvokeResult method = InvokeRaw(control.get(), dispid::Claim, {Long(0)}, both);
+    InvokeResult method = InvokeRaw(control.get(), co_dispid::Claim, {Long(0)}, both);
     EXPECT_EQ(method.hr, S_OK);
     EXPECT_EQ(V_I4(method.value.get()), 0);
-    InvokeResult property = InvokeRaw(control.get(), dispid::State, {}, both);
+    InvokeResult property = InvokeRaw(control.get(), co_dispid::State, {}, both);
     EXPECT_EQ(property.hr, S_OK);
     EXPECT_EQ(V_I4(property.value.get()), 2);
 }

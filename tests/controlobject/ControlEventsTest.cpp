@@ -12,8 +12,6 @@
 namespace vtx::test {
 namespace {
 
-namespace dispid = co::dispid;
-
 class ControlEvents : public ControlTest {
 protected:
     void SetUp() override {
@@ -188,15 +186,15 @@ TEST_F(ControlEvents, CloseInsideAnEventReleasesTheServiceOnlyAfterItsCallReturn
     ComPtr<RecordingSink> sink = RecordingSink::New();
     Connect(sink.get());
     long closed = -1;
-    sink->OnEvent([&](long) { closed = CallLong(control.get(), dispid::Close); });
+    sink->OnEvent([&](long) { closed = CallLong(control.get(), co_dispid::Close); });
 
     ASSERT_EQ(FireStatusUpdate(*script, 1), S_OK);
     EXPECT_EQ(closed, 0);
     EXPECT_FALSE(script->destroyedInCall);
-    EXPECT_EQ(Get(dispid::State), 1);
+    EXPECT_EQ(Get(co_dispid::State), 1);
 
     // The application's next call lets the closed service go.
-    EXPECT_EQ(Call(dispid::Claim, {Long(0)}), 101);
+    EXPECT_EQ(Call(co_dispid::Claim, {Long(0)}), 101);
     EXPECT_EQ(script->alive, 0);
 }
 

@@ -37,7 +37,7 @@ protected:
     }
     long Open(const std::wstring& name) {
         Arg text(Text(name.c_str()));
-        return Call(co::dispid::Open, {text.v()});
+        return Call(co_dispid::Open, {text.v()});
     }
     long Get(DISPID id) {
         InvokeResult r = InvokeRaw(control.get(), id, {}, DISPATCH_PROPERTYGET);
@@ -56,7 +56,7 @@ protected:
         return control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
                                nullptr, nullptr);
     }
-    long ResultCode() { return Get(co::dispid::ResultCode); }
+    long ResultCode() { return Get(co_dispid::ResultCode); }
 
     // Connects a sink to the Control Object's events; returns the cookie.
     DWORD Connect(IUnknown* sink) {

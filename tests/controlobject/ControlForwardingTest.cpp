@@ -9,8 +9,6 @@
 namespace vtx::test {
 namespace {
 
-namespace dispid = co::dispid;
-
 class ControlForwarding : public ControlTest {
 protected:
     void SetUp() override {
@@ -25,14 +23,15 @@ TEST(ControlClosed, EveryMemberAnswersClosedAndNoServiceIsCreated) {
     FakeServiceRegistration registration(script);
     ComPtr<IDispatch> control = NewControlObject();
 
-    EXPECT_EQ(CallLong(control.get(), dispid::Claim, {Long(0)}), 101);
-    EXPECT_EQ(CallLong(control.get(), dispid::ReleaseDevice), 101);
-    EXPECT_EQ(CallLong(control.get(), dispid::Close), 101);
-    EXPECT_EQ(CallLong(control.get(), dispid::CheckHealth, {Long(1)}), 101);
-    EXPECT_EQ(CallLong(control.get(), dispid::OpenDrawer), 101);
-    EXPECT_EQ(CallLong(control.get(), dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)}), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::Claim, {Long(0)}), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::ReleaseDevice), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::Close), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::CheckHealth, {Long(1)}), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::OpenDrawer), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)}),
+              101);
     BSTR text = nullptr;
-    EXPECT_EQ(CallLong(control.get(), dispid::RetrieveStatistics, {BstrRef(&text)}), 101);
+    EXPECT_EQ(CallLong(control.get(), co_dispid::RetrieveStatistics, {BstrRef(&text)}), 101);
     EXPECT_EQ(text, nullptr);
 
     auto get = [&](DISPID id) {
@@ -42,23 +41,23 @@ TEST(ControlClosed, EveryMemberAnswersClosedAndNoServiceIsCreated) {
         VariantCopy(copy.get(), r.value.get());
         return copy;
     };
-    EXPECT_EQ(V_I4(get(dispid::ResultCode).get()), 101);
-    EXPECT_EQ(V_I4(get(dispid::State).get()), 1);
-    EXPECT_EQ(V_BOOL(get(dispid::DeviceEnabled).get()), VARIANT_FALSE);
-    EXPECT_EQ(V_BOOL(get(dispid::DrawerOpened).get()), VARIANT_FALSE);
-    EXPECT_STREQ(V_BSTR(get(dispid::CheckHealthText).get()), L"");
-    for (DISPID id :
-         {dispid::ClaimDevice, dispid::ResetStatistics, dispid::UpdateStatistics, dispid::UpdateFirmware}) {
+    EXPECT_EQ(V_I4(get(co_dispid::ResultCode).get()), 101);
+    EXPECT_EQ(V_I4(get(co_dispid::State).get()), 1);
+    EXPECT_EQ(V_BOOL(get(co_dispid::DeviceEnabled).get()), VARIANT_FALSE);
+    EXPECT_EQ(V_BOOL(get(co_dispid::DrawerOpened).get()), VARIANT_FALSE);
+    EXPECT_STREQ(V_BSTR(get(co_dispid::CheckHealthText).get()), L"");
+    for (DISPID id : {co_dispid::ClaimDevice, co_dispid::ResetStatistics, co_dispid::UpdateStatistics,
+                      co_dispid::UpdateFirmware}) {
         EXPECT_EQ(CallLong(control.get(), id, {Long(1)}), 101) << id;
     }
     // Every property reads: the Control Object's own with their values, the service's as nothing.
     const std::map<DISPID, long> own = {
-        {dispid::ResultCode, 101}, {dispid::State, 1}, {dispid::ControlObjectVersion, 1011000}};
+        {co_dispid::ResultCode, 101}, {co_dispid::State, 1}, {co_dispid::ControlObjectVersion, 1011000}};
     for (const co::ControlMember& m : co::ControlMembers()) {
         if (m.kind == co::MemberKind::Property) {
             Variant v = get(m.id);
             if (V_VT(v.get()) == VT_BSTR) {
-                EXPECT_EQ(SysStringLen(V_BSTR(v.get())) != 0, m.id == dispid::ControlObjectDescription)
+                EXPECT_EQ(SysStringLen(V_BSTR(v.get())) != 0, m.id == co_dispid::ControlObjectDescription)
                     << m.name;
             } else {
                 ASSERT_EQ(VariantChangeType(v.get(), v.get(), 0, VT_I4), S_OK) << m.name;
@@ -71,15 +70,15 @@ TEST(ControlClosed, EveryMemberAnswersClosedAndNoServiceIsCreated) {
 
 TEST_F(ControlForwarding, MethodsReachTheServiceAndTheirCodeIsKept) {
     script->answers[L"Claim"] = 111;
-    EXPECT_EQ(Call(dispid::Claim, {Long(1000)}), 111);
+    EXPECT_EQ(Call(co_dispid::Claim, {Long(1000)}), 111);
     EXPECT_EQ(ResultCode(), 111);
     EXPECT_EQ(ResultCode(), 111) << "reading ResultCode does not clear it";
-    EXPECT_EQ(Get(dispid::ResultCodeExtended), 0);
+    EXPECT_EQ(Get(co_dispid::ResultCodeExtended), 0);
 
-    EXPECT_EQ(Call(dispid::ReleaseDevice), 0);
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 106);
+    EXPECT_EQ(Call(co_dispid::ReleaseDevice), 0);
+    EXPECT_EQ(Call(co_dispid::CheckHealth, {Long(1)}), 106);
     EXPECT_EQ(ResultCode(), 106);
-    InvokeResult health = InvokeRaw(control.get(), dispid::CheckHealthText, {}, DISPATCH_PROPERTYGET);
+    InvokeResult health = InvokeRaw(control.get(), co_dispid::CheckHealthText, {}, DISPATCH_PROPERTYGET);
     ASSERT_EQ(V_VT(health.value.get()), VT_BSTR);
     EXPECT_STREQ(V_BSTR(health.value.get()), L"health text");
     EXPECT_EQ(script->calls, (std::vector<std::wstring>{L"Claim(1000)", L"Release()", L"CheckHealth(1)",
@@ -88,61 +87,61 @@ TEST_F(ControlForwarding, MethodsReachTheServiceAndTheirCodeIsKept) {
 
 TEST_F(ControlForwarding, PropertyReadsLeaveTheResultCodeAlone) {
     script->answers[L"Claim"] = 111;
-    ASSERT_EQ(Call(dispid::Claim, {Long(0)}), 111);
+    ASSERT_EQ(Call(co_dispid::Claim, {Long(0)}), 111);
     script->drawerOpened = 1;
-    EXPECT_TRUE(GetBool(dispid::DrawerOpened));
-    EXPECT_FALSE(GetBool(dispid::DeviceEnabled));
-    EXPECT_EQ(Get(dispid::State), 2);
+    EXPECT_TRUE(GetBool(co_dispid::DrawerOpened));
+    EXPECT_FALSE(GetBool(co_dispid::DeviceEnabled));
+    EXPECT_EQ(Get(co_dispid::State), 2);
     EXPECT_EQ(ResultCode(), 111);
 }
 
 TEST_F(ControlForwarding, MembersWithoutAResultReportTheServicesResultCode) {
     script->answers[L"OpenDrawer"] = 107;
-    EXPECT_EQ(Call(dispid::OpenDrawer), 107);
+    EXPECT_EQ(Call(co_dispid::OpenDrawer), 107);
     EXPECT_EQ(ResultCode(), 107);
-    EXPECT_EQ(Call(dispid::WaitForDrawerClose, {Long(1000), Long(800), Long(200), Long(100)}), 0);
+    EXPECT_EQ(Call(co_dispid::WaitForDrawerClose, {Long(1000), Long(800), Long(200), Long(100)}), 0);
     EXPECT_EQ(script->calls,
               (std::vector<std::wstring>{L"OpenDrawer", L"GetPropertyNumber(6)",
                                          L"WaitForDrawerClose(1000,800,200,100)", L"GetPropertyNumber(6)"}));
 }
 
 TEST_F(ControlForwarding, DeviceEnabledAndFreezeEventsAreSetOnTheService) {
-    EXPECT_EQ(Put(dispid::DeviceEnabled, Bool(true)), S_OK);
+    EXPECT_EQ(Put(co_dispid::DeviceEnabled, Bool(true)), S_OK);
     EXPECT_EQ(ResultCode(), 0);
-    EXPECT_TRUE(GetBool(dispid::DeviceEnabled));
-    EXPECT_EQ(Put(dispid::DeviceEnabled, Bool(false)), S_OK);
-    EXPECT_FALSE(GetBool(dispid::DeviceEnabled));
-    EXPECT_EQ(Put(dispid::FreezeEvents, Bool(true)), S_OK);
+    EXPECT_TRUE(GetBool(co_dispid::DeviceEnabled));
+    EXPECT_EQ(Put(co_dispid::DeviceEnabled, Bool(false)), S_OK);
+    EXPECT_FALSE(GetBool(co_dispid::DeviceEnabled));
+    EXPECT_EQ(Put(co_dispid::FreezeEvents, Bool(true)), S_OK);
     EXPECT_EQ(script->calls, (std::vector<std::wstring>{L"SetPropertyNumber(3,1)", L"GetPropertyNumber(6)",
                                                         L"GetPropertyNumber(3)", L"SetPropertyNumber(3,0)",
                                                         L"GetPropertyNumber(6)", L"GetPropertyNumber(3)",
                                                         L"SetPropertyNumber(4,1)", L"GetPropertyNumber(6)"}));
 
     script->answers[L"SetPropertyNumber"] = 111;
-    EXPECT_EQ(Put(dispid::DeviceEnabled, Bool(true)), S_OK);
+    EXPECT_EQ(Put(co_dispid::DeviceEnabled, Bool(true)), S_OK);
     EXPECT_EQ(ResultCode(), 111);
 }
 
 TEST_F(ControlForwarding, ExtendedCodeIsReadOnlyForAnExtendedResult) {
     script->extendedCode = 42;
     script->answers[L"Claim"] = 114;
-    EXPECT_EQ(Call(dispid::Claim, {Long(0)}), 114);
-    EXPECT_EQ(Get(dispid::ResultCodeExtended), 42);
+    EXPECT_EQ(Call(co_dispid::Claim, {Long(0)}), 114);
+    EXPECT_EQ(Get(co_dispid::ResultCodeExtended), 42);
     script->answers[L"Claim"] = 111;
-    EXPECT_EQ(Call(dispid::Claim, {Long(0)}), 111);
-    EXPECT_EQ(Get(dispid::ResultCodeExtended), 0);
+    EXPECT_EQ(Call(co_dispid::Claim, {Long(0)}), 111);
+    EXPECT_EQ(Get(co_dispid::ResultCodeExtended), 0);
 }
 
 TEST_F(ControlForwarding, ReferenceArgumentsPassThroughToTheService) {
     long data = 0;
     BSTR text = SysAllocString(L"in");
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(7), LongRef(&data), BstrRef(&text)}), 0);
+    EXPECT_EQ(Call(co_dispid::DirectIO, {Long(7), LongRef(&data), BstrRef(&text)}), 0);
     EXPECT_EQ(data, 14);
     EXPECT_STREQ(text, L"echo");
 
     // As Visual Basic passes them: references to VARIANTs.
     Variant held = HeldText(L"old");
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
+    EXPECT_EQ(Call(co_dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
     EXPECT_EQ(V_VT(held.get()), VT_BSTR);
     EXPECT_STREQ(V_BSTR(held.get()), L"<statistics/>");
     SysFreeString(text);
@@ -161,13 +160,13 @@ TEST_F(ControlForwarding, EarlyBoundCallsRefusedAsCallsStillAnswerACodeNeverAnEa
 TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
     Arg file(Text(L"fw.bin"));
     long result = 0;
-    EXPECT_EQ(Call(dispid::ClaimDevice, {Long(500)}), 0);
-    for (DISPID id : {dispid::ResetStatistics, dispid::UpdateStatistics, dispid::UpdateFirmware}) {
+    EXPECT_EQ(Call(co_dispid::ClaimDevice, {Long(500)}), 0);
+    for (DISPID id : {co_dispid::ResetStatistics, co_dispid::UpdateStatistics, co_dispid::UpdateFirmware}) {
         EXPECT_EQ(Call(id, {file.v()}), 0) << id;
     }
-    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {file.v(), LongRef(&result)}), 0);
+    EXPECT_EQ(Call(co_dispid::CompareFirmwareVersion, {file.v(), LongRef(&result)}), 0);
     EXPECT_EQ(result, 2);
-    EXPECT_EQ(Put(dispid::PowerNotify, Long(1)), S_OK);
+    EXPECT_EQ(Put(co_dispid::PowerNotify, Long(1)), S_OK);
     EXPECT_EQ(script->calls, (std::vector<std::wstring>{
                                  L"Claim(500)", L"ResetStatistics(fw.bin)", L"UpdateStatistics(fw.bin)",
                                  L"UpdateFirmware(fw.bin)", L"CompareFirmwareVersion(fw.bin)",
@@ -176,20 +175,20 @@ TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
         DISPID id;
         const wchar_t* call;
         VARTYPE vt;
-    } properties[] = {{dispid::CapPowerReporting, L"GetPropertyNumber(501)", VT_I4},
-                      {dispid::PowerNotify, L"GetPropertyNumber(13)", VT_I4},
-                      {dispid::PowerState, L"GetPropertyNumber(14)", VT_I4},
-                      {dispid::CapStatisticsReporting, L"GetPropertyNumber(502)", VT_BOOL},
-                      {dispid::CapUpdateStatistics, L"GetPropertyNumber(503)", VT_BOOL},
-                      {dispid::CapCompareFirmwareVersion, L"GetPropertyNumber(504)", VT_BOOL},
-                      {dispid::CapUpdateFirmware, L"GetPropertyNumber(505)", VT_BOOL},
-                      {dispid::Claimed, L"GetPropertyNumber(1)", VT_BOOL},
-                      {dispid::ServiceObjectVersion, L"GetPropertyNumber(8)", VT_I4},
-                      {dispid::CapStatus, L"GetPropertyNumber(1501)", VT_BOOL},
-                      {dispid::CapStatusMultiDrawerDetect, L"GetPropertyNumber(1502)", VT_BOOL},
-                      {dispid::DeviceDescription, L"GetPropertyString(1000002)", VT_BSTR},
-                      {dispid::DeviceName, L"GetPropertyString(1000003)", VT_BSTR},
-                      {dispid::ServiceObjectDescription, L"GetPropertyString(1000004)", VT_BSTR}};
+    } properties[] = {{co_dispid::CapPowerReporting, L"GetPropertyNumber(501)", VT_I4},
+                      {co_dispid::PowerNotify, L"GetPropertyNumber(13)", VT_I4},
+                      {co_dispid::PowerState, L"GetPropertyNumber(14)", VT_I4},
+                      {co_dispid::CapStatisticsReporting, L"GetPropertyNumber(502)", VT_BOOL},
+                      {co_dispid::CapUpdateStatistics, L"GetPropertyNumber(503)", VT_BOOL},
+                      {co_dispid::CapCompareFirmwareVersion, L"GetPropertyNumber(504)", VT_BOOL},
+                      {co_dispid::CapUpdateFirmware, L"GetPropertyNumber(505)", VT_BOOL},
+                      {co_dispid::Claimed, L"GetPropertyNumber(1)", VT_BOOL},
+                      {co_dispid::ServiceObjectVersion, L"GetPropertyNumber(8)", VT_I4},
+                      {co_dispid::CapStatus, L"GetPropertyNumber(1501)", VT_BOOL},
+                      {co_dispid::CapStatusMultiDrawerDetect, L"GetPropertyNumber(1502)", VT_BOOL},
+                      {co_dispid::DeviceDescription, L"GetPropertyString(1000002)", VT_BSTR},
+                      {co_dispid::DeviceName, L"GetPropertyString(1000003)", VT_BSTR},
+                      {co_dispid::ServiceObjectDescription, L"GetPropertyString(1000004)", VT_BSTR}};
     for (const auto& p : properties) {
         script->calls.clear();
         InvokeResult r = InvokeRaw(control.get(), p.id, {}, DISPATCH_PROPERTYGET);
@@ -200,45 +199,45 @@ TEST_F(ControlForwarding, NewerMembersReachTheServiceByNameOrPropertyIndex) {
 }
 
 TEST_F(ControlForwarding, BinaryConversionIsTheControlObjectsOwnAndStartsAtNoneWithEveryOpen) {
-    EXPECT_EQ(Put(dispid::BinaryConversion, Long(2)), S_OK);
+    EXPECT_EQ(Put(co_dispid::BinaryConversion, Long(2)), S_OK);
     EXPECT_EQ(ResultCode(), 0);
-    EXPECT_EQ(Get(dispid::BinaryConversion), 2);
-    EXPECT_EQ(Put(dispid::BinaryConversion, Long(3)), S_OK);
+    EXPECT_EQ(Get(co_dispid::BinaryConversion), 2);
+    EXPECT_EQ(Put(co_dispid::BinaryConversion, Long(3)), S_OK);
     EXPECT_EQ(ResultCode(), 106);
     EXPECT_TRUE(script->calls.empty());
-    EXPECT_EQ(Call(dispid::Close), 0);
-    EXPECT_EQ(Put(dispid::BinaryConversion, Long(1)), S_OK);
+    EXPECT_EQ(Call(co_dispid::Close), 0);
+    EXPECT_EQ(Put(co_dispid::BinaryConversion, Long(1)), S_OK);
     EXPECT_EQ(ResultCode(), 101);
     ASSERT_EQ(Open(device.Name()), 0);
-    EXPECT_EQ(Get(dispid::BinaryConversion), 0);
+    EXPECT_EQ(Get(co_dispid::BinaryConversion), 0);
 }
 
 TEST_F(ControlForwarding, AMemberTheServiceLacksAnswersNoService) {
     script->lacks = {L"RetrieveStatistics", L"OpenDrawer"};
     ComPtr<IDispatch> other = NewControlObject();
     Arg name(Text(device.Name().c_str()));
-    ASSERT_EQ(CallLong(other.get(), dispid::Open, {name.v()}), 0);
+    ASSERT_EQ(CallLong(other.get(), co_dispid::Open, {name.v()}), 0);
     BSTR text = nullptr;
-    EXPECT_EQ(CallLong(other.get(), dispid::RetrieveStatistics, {BstrRef(&text)}), 104);
-    EXPECT_EQ(CallLong(other.get(), dispid::OpenDrawer), 104);
-    EXPECT_EQ(CallLong(other.get(), dispid::Claim, {Long(0)}), 0);
-    EXPECT_EQ(CallLong(other.get(), dispid::Close), 0);
+    EXPECT_EQ(CallLong(other.get(), co_dispid::RetrieveStatistics, {BstrRef(&text)}), 104);
+    EXPECT_EQ(CallLong(other.get(), co_dispid::OpenDrawer), 104);
+    EXPECT_EQ(CallLong(other.get(), co_dispid::Claim, {Long(0)}), 0);
+    EXPECT_EQ(CallLong(other.get(), co_dispid::Close), 0);
 }
 
 TEST_F(ControlForwarding, CloseReleasesTheServiceAndAllowsANewOpen) {
-    EXPECT_EQ(Call(dispid::Close), 0);
+    EXPECT_EQ(Call(co_dispid::Close), 0);
     EXPECT_EQ(script->alive, 0);
-    EXPECT_EQ(Get(dispid::State), 1);
-    EXPECT_EQ(Call(dispid::Claim, {Long(0)}), 101);
+    EXPECT_EQ(Get(co_dispid::State), 1);
+    EXPECT_EQ(Call(co_dispid::Claim, {Long(0)}), 101);
     EXPECT_EQ(Open(device.Name()), 0);
     EXPECT_EQ(script->alive, 1);
 }
 
 TEST_F(ControlForwarding, CloseReturnsTheServicesAnswerAndReleasesItAnyway) {
     script->answers[L"Close"] = 111;
-    EXPECT_EQ(Call(dispid::Close), 111);
+    EXPECT_EQ(Call(co_dispid::Close), 111);
     EXPECT_EQ(script->alive, 0);
-    EXPECT_EQ(Call(dispid::Close), 101);
+    EXPECT_EQ(Call(co_dispid::Close), 101);
 }
 
 } // namespace

@@ -12,8 +12,6 @@
 namespace vtx::test {
 namespace {
 
-namespace dispid = co::dispid;
-
 constexpr DWORD kEventLimitMs = 20000;
 
 bool SawOpenThenClosed(const RecordingSink& sink) {
@@ -27,11 +25,11 @@ bool SawOpenThenClosed(const RecordingSink& sink) {
 TEST_F(EndToEnd, FullDrawerTestWithStatusEventsOnTheApplicationsThread) {
     ComPtr<RecordingSink> sink = ConnectSink();
     ASSERT_EQ(Open(device.Name()), 0);
-    ASSERT_EQ(Call(dispid::Claim, {Long(1000)}), 0);
+    ASSERT_EQ(Call(co_dispid::Claim, {Long(1000)}), 0);
     ASSERT_EQ(Enable(), 0);
     drawer.Received(); // drop the status requests so far
 
-    EXPECT_EQ(Call(dispid::OpenDrawer), 0);
+    EXPECT_EQ(Call(co_dispid::OpenDrawer), 0);
     ASSERT_TRUE(PumpUntil([&] { return SawOpenThenClosed(*sink.get()); }, kEventLimitMs))
         << "events seen: " << sink->Events().size();
     EXPECT_NE(drawer.Received().find("1C 1E 11 13"), std::string::npos) << "the open command went out";
@@ -39,20 +37,20 @@ TEST_F(EndToEnd, FullDrawerTestWithStatusEventsOnTheApplicationsThread) {
         EXPECT_EQ(event.threadId, GetCurrentThreadId());
     }
 
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 106);
-    InvokeResult text = InvokeRaw(control.get(), dispid::CheckHealthText, {}, DISPATCH_PROPERTYGET);
+    EXPECT_EQ(Call(co_dispid::CheckHealth, {Long(1)}), 106);
+    InvokeResult text = InvokeRaw(control.get(), co_dispid::CheckHealthText, {}, DISPATCH_PROPERTYGET);
     ASSERT_EQ(V_VT(text.value.get()), VT_BSTR);
     EXPECT_STREQ(V_BSTR(text.value.get()), L"Internal Heath Check: check health level not supported.");
 
     BSTR document = nullptr;
     VARIANT documentRef = BstrRef(&document);
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {documentRef}), 0);
+    EXPECT_EQ(Call(co_dispid::RetrieveStatistics, {documentRef}), 0);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(std::wstring(document).rfind(L"<?xml version='1.0' ?><UPOSStat ", 0), 0u);
     SysFreeString(document);
 
-    EXPECT_EQ(Call(dispid::ReleaseDevice), 0);
-    EXPECT_EQ(Call(dispid::Close), 0);
+    EXPECT_EQ(Call(co_dispid::ReleaseDevice), 0);
+    EXPECT_EQ(Call(co_dispid::Close), 0);
     EXPECT_FALSE(drawer.IsOpen());
 }
 

@@ -62,17 +62,17 @@ protected:
     }
     long Open(const std::wstring& name) {
         Arg text(Text(name.c_str()));
-        return Call(co::dispid::Open, {text.v()});
+        return Call(co_dispid::Open, {text.v()});
     }
     long ResultCode() {
-        InvokeResult r = InvokeRaw(control.get(), co::dispid::ResultCode, {}, DISPATCH_PROPERTYGET);
+        InvokeResult r = InvokeRaw(control.get(), co_dispid::ResultCode, {}, DISPATCH_PROPERTYGET);
         return V_VT(r.value.get()) == VT_I4 ? V_I4(r.value.get()) : -99999;
     }
     long Enable() {
         VARIANT on = Bool(true);
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{&on, &named, 1, 1};
-        EXPECT_EQ(control->Invoke(co::dispid::DeviceEnabled, IID_NULL, LOCALE_USER_DEFAULT,
+        EXPECT_EQ(control->Invoke(co_dispid::DeviceEnabled, IID_NULL, LOCALE_USER_DEFAULT,
                                   DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr),
                   S_OK);
         return ResultCode();

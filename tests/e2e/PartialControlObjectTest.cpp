@@ -21,19 +21,19 @@ TEST_P(PartialControlObject, ServiceWorksWithoutReportingStatusChanges) {
     ComPtr<IDispatch> so = CreateByProgId(kServiceProgId);
     ASSERT_TRUE(so);
     ASSERT_EQ(OpenService(so.get(), device.Name(), &partial), 0);
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(1000)}), 0);
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(1000)}), 0);
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(1)});
     ASSERT_EQ(vtx::test::ResultCode(so.get()), 0);
 
-    CallVoid(so.get(), dispid::OpenDrawer);
+    CallVoid(so.get(), so_dispid::OpenDrawer);
     EXPECT_EQ(vtx::test::ResultCode(so.get()), 0);
-    auto drawerOpened = [&] { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(1001)}); };
+    auto drawerOpened = [&] { return CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(1001)}); };
     // Pumping all along: a bound Control Object would have had both events by now.
     ASSERT_TRUE(PumpUntil([&] { return drawerOpened() == 1; }, 20000));
     ASSERT_TRUE(PumpUntil([&] { return drawerOpened() == 0; }, 20000));
     EXPECT_EQ(partial.Invocations(), 0);
 
-    EXPECT_EQ(CallLong(so.get(), dispid::Close), 0);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     so.reset();
     EXPECT_EQ(partial.OutstandingRefs(), 0);
 }

@@ -247,7 +247,7 @@ private:
         m_hr = r.hr;
         return V_VT(r.value.get()) == VT_I4 ? V_I4(r.value.get()) : 0;
     }
-    long Number(long pidx) { return Invoke(dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Number(long pidx) { return Invoke(so_dispid::GetPropertyNumber, {Long(pidx)}); }
     // A void method's code is read back as ResultCode after the step.
     void Store(long code) { m.rc = code; }
     std::string Answer(const char* what, long got, long expected) {
@@ -277,7 +277,7 @@ private:
         case Kind::Close:
             return Close();
         case Kind::Freeze: {
-            long got = Invoke(dispid::COFreezeEvents, {Bool(s.a != 0)});
+            long got = Invoke(so_dispid::COFreezeEvents, {Bool(s.a != 0)});
             m.frozen = s.a != 0;
             return Expect("COFreezeEvents", got, {0});
         }
@@ -296,7 +296,7 @@ private:
             return GetString(s.a);
         case Kind::SetString: {
             Arg text(Text(L"value"));
-            Invoke(dispid::SetPropertyString, {Long(s.a), text.v()});
+            Invoke(so_dispid::SetPropertyString, {Long(s.a), text.v()});
             Store(106);
             return {};
         }
@@ -315,7 +315,7 @@ private:
     std::string OpenService(bool missing) {
         std::wstring name = missing ? m_device + L"-missing" : m_device;
         Arg cls(Text(L"CashDrawer")), dev(Text(name.c_str()));
-        long got = Invoke(dispid::OpenService, {cls.v(), dev.v(), Disp(&m_co)});
+        long got = Invoke(so_dispid::OpenService, {cls.v(), dev.v(), Disp(&m_co)});
         if (m.open) {
             return Answer("OpenService", got, 106);
         }
@@ -341,7 +341,7 @@ private:
         if (timeout == -1 && m.open && !m.claimed && !mustGet) {
             return {}; // would wait, as designed, until the port comes back: not generated
         }
-        long got = Invoke(dispid::Claim, {Long(timeout)});
+        long got = Invoke(so_dispid::Claim, {Long(timeout)});
         if (!m.open)
             return Answer("Claim", got, 101);
         if (m.claimed || timeout < -1)
@@ -361,7 +361,7 @@ private:
     }
 
     std::string Release() {
-        long got = Invoke(dispid::Release, {});
+        long got = Invoke(so_dispid::Release, {});
         if (!m.open)
             return Answer("Release", got, 101);
         if (!m.claimed)
@@ -371,7 +371,7 @@ private:
     }
 
     std::string Close() {
-        long got = Invoke(dispid::Close, {});
+        long got = Invoke(so_dispid::Close, {});
         if (!m.open)
             return Answer("Close", got, 101);
         m.open = m.claimed = m.enabled = m.portHeld = m.mayBeDropped = false;
@@ -380,7 +380,7 @@ private:
     }
 
     std::string CheckHealth(long level) {
-        long got = Invoke(dispid::CheckHealth, {Long(level)});
+        long got = Invoke(so_dispid::CheckHealth, {Long(level)});
         if (!m.open)
             return Answer("CheckHealth", got, 106);
         if (!m.enabled)
@@ -395,11 +395,11 @@ private:
 
     // The methods the service refuses whatever its state; `which` 3 is the one with a by-reference result.
     std::string Refused(long which) {
-        static const DISPID kIds[] = {dispid::ResetStatistics, dispid::UpdateFirmware,
-                                      dispid::UpdateStatistics, dispid::CompareFirmwareVersion};
+        static const DISPID kIds[] = {so_dispid::ResetStatistics, so_dispid::UpdateFirmware,
+                                      so_dispid::UpdateStatistics, so_dispid::CompareFirmwareVersion};
         Arg text(Text(L"x"));
         long result = 5;
-        long got = which == 3 ? Invoke(dispid::CompareFirmwareVersion, {text.v(), LongRef(&result)})
+        long got = which == 3 ? Invoke(so_dispid::CompareFirmwareVersion, {text.v(), LongRef(&result)})
                               : Invoke(kIds[which], {text.v()});
         return Answer("refused method", got, 106);
     }
@@ -409,8 +409,8 @@ private:
         long data = 0;
         BSTR text = SysAllocString(L"in");
         long got = kind == Kind::DirectIO
-                       ? Invoke(dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)})
-                       : Invoke(dispid::RetrieveStatistics, {BstrRef(&text)});
+                       ? Invoke(so_dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)})
+                       : Invoke(so_dispid::RetrieveStatistics, {BstrRef(&text)});
         bool document = text != nullptr && wcsncmp(text, L"<?xml", 5) == 0;
         SysFreeString(text);
         long expected = !m.open                  ? 106
@@ -426,7 +426,7 @@ private:
     }
 
     std::string GetString(long pidx) {
-        InvokeResult r = InvokeRaw(m_so.get(), dispid::GetPropertyString, {Long(pidx)});
+        InvokeResult r = InvokeRaw(m_so.get(), so_dispid::GetPropertyString, {Long(pidx)});
         std::wstring got =
             V_VT(r.value.get()) == VT_BSTR && V_BSTR(r.value.get()) ? V_BSTR(r.value.get()) : L"?";
         std::wstring expected = pidx == 1000001   ? m.healthText
@@ -440,7 +440,7 @@ private:
     }
 
     std::string OpenDrawer() {
-        Invoke(dispid::OpenDrawer, {});
+        Invoke(so_dispid::OpenDrawer, {});
         long got = m.open ? Number(6) : 106;
         std::set<long> allowed{0};
         if (!m.open || !m.enabled) {
@@ -469,7 +469,7 @@ private:
         if (m.open && m.enabled && (m.drawerIsOpen || !m.Polls() || !m.available)) {
             return {}; // would wait for a drawer that is not seen closing: not generated
         }
-        Invoke(dispid::WaitForDrawerClose, {Long(0), Long(800), Long(10), Long(10)});
+        Invoke(so_dispid::WaitForDrawerClose, {Long(0), Long(800), Long(10), Long(10)});
         Store(!m.open ? 106 : !m.enabled ? 105 : 0);
         if (m.rc == 0) {
             m.drawerOpened = 1;
@@ -557,7 +557,7 @@ private:
     }
 
     std::string SetNumber(long pidx, long value) {
-        Invoke(dispid::SetPropertyNumber, {Long(pidx), Long(value)});
+        Invoke(so_dispid::SetPropertyNumber, {Long(pidx), Long(value)});
         switch (pidx) {
         case 3:
             if (!m.open) {

@@ -3,6 +3,7 @@
 #include "DispatchFuzz.h"
 
 #include "CashDrawerControl.h"
+#include "ControlMembers.h"
 #include "ControlObjectIds.h"
 #include "DeviceRegistry.h"
 #include "Dispatch.h"
@@ -22,7 +23,9 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <cwchar>
 #include <limits>
+#include <map>
 #include <memory>
 #include <random>
 
@@ -50,17 +53,59 @@ public:
     ServiceFactory() : CStaticClassFactory(&CCashDrawer::Create, &NoModuleLock, &NoModuleLock) {}
 };
 
+// What a closed Control Object answers a member with: every method but Open,
+// and every property write, 101 (kept as ResultCode); a read of the
+// service's properties nothing (0, false or an empty text); a read of its own
+// fixed ones their value. What it keeps from earlier calls is not checked.
+enum class Closed { Unchecked, Code, Nothing, Own };
+
 struct Member {
     DISPID id;
     int argc;
     std::vector<ArgType> types;
+    VARTYPE result = VT_EMPTY; // what a successful call (not a property write) hands back
+    Closed closed = Closed::Unchecked;
+    long own = 0; // Closed::Own for a number
 };
+
+VARTYPE ResultVt(ResultType type) {
+    return type == ResultType::Long ? VT_I4 : type == ResultType::Bstr ? VT_BSTR : VT_EMPTY;
+}
+
+// A member of the Control Object's dispatch table, its reference answers while closed beside it.
+Member ControlObjectMember(const co::ControlMember& m) {
+    using enum ArgType;
+    namespace d = co_dispid;
+    if (m.kind == co::MemberKind::Method) {
+        return {m.id,
+                static_cast<int>(m.argCount),
+                {m.params.begin(), m.params.end()},
+                VT_I4,
+                m.id == d::Open ? Closed::Unchecked : Closed::Code};
+    }
+    const bool isBool = m.type == co::ValueType::Bool;
+    Member member{m.id,
+                  m.writable ? 1 : 0,
+                  {},
+                  isBool                          ? VT_BOOL
+                  : m.type == co::ValueType::Text ? VT_BSTR
+                                                  : VT_I4};
+    if (m.writable) {
+        member.types = {isBool ? Bool : Long};
+    }
+    const std::map<DISPID, long> kOwn = {{d::State, opos::OPOS_S_CLOSED},
+                                         {d::ControlObjectVersion, co::kControlObjectVersion},
+                                         {d::ControlObjectDescription, 0}};
+    member.closed = m.pidx != 0 ? Closed::Nothing : kOwn.count(m.id) ? Closed::Own : Closed::Unchecked;
+    member.own = kOwn.count(m.id) ? kOwn.at(m.id) : 0;
+    return member;
+}
 
 std::vector<Member> MembersOf(Target target) {
     std::vector<Member> members;
     if (target == Target::ServiceObject) {
         for (const MethodInfo& m : CashDrawerMethods()) {
-            Member member{m.dispid, static_cast<int>(m.params.size()), {}};
+            Member member{m.dispid, static_cast<int>(m.params.size()), {}, ResultVt(m.result)};
             for (const ParamInfo& p : m.params) {
                 member.types.push_back(p.type);
             }
@@ -68,24 +113,28 @@ std::vector<Member> MembersOf(Target target) {
         }
         return members;
     }
-    namespace d = co::dispid;
-    using enum ArgType;
-    return {{d::CheckHealthText, 0, {}},
-            {d::FreezeEvents, 1, {Bool}},
-            {d::DeviceEnabled, 1, {Bool}},
-            {d::ResultCode, 0, {}},
-            {d::ResultCodeExtended, 0, {}},
-            {d::State, 0, {}},
-            {d::DrawerOpened, 0, {}},
-            {d::CheckHealth, 1, {Long}},
-            {d::DirectIO, 3, {Long, LongRef, BstrRef}},
-            {d::Close, 0, {}},
-            {d::Claim, 1, {Long}},
-            {d::Open, 1, {Bstr}},
-            {d::ReleaseDevice, 0, {}},
-            {d::OpenDrawer, 0, {}},
-            {d::WaitForDrawerClose, 4, {Long, Long, Long, Long}},
-            {d::RetrieveStatistics, 1, {BstrRef}}};
+    for (const co::ControlMember& m : co::ControlMembers()) {
+        members.push_back(ControlObjectMember(m));
+    }
+    return members;
+}
+
+// A closed Control Object's answer (of the member's own type), against the reference.
+bool AnswersAsClosed(const Member& m, const VARIANT& v) {
+    switch (m.closed) {
+    case Closed::Unchecked:
+        return true;
+    case Closed::Code:
+        return V_I4(&v) == opos::OPOS_E_CLOSED;
+    case Closed::Nothing:
+        return V_VT(&v) == VT_BSTR   ? SysStringLen(V_BSTR(&v)) == 0
+               : V_VT(&v) == VT_BOOL ? V_BOOL(&v) == VARIANT_FALSE
+                                     : V_I4(&v) == 0;
+    case Closed::Own:
+        return V_VT(&v) == VT_BSTR ? std::wcscmp(V_BSTR(&v), co::kControlObjectDescription) == 0
+                                   : V_I4(&v) == m.own;
+    }
+    return false;
 }
 
 // Storage a generated argument points into; stable for the call's life.
@@ -101,6 +150,7 @@ struct Slot {
 struct Call {
     bool names = false; // GetIDsOfNames/GetTypeInfo instead of Invoke
     DISPID id = 0;
+    const Member* member = nullptr; // null: an odd DISPID, checked against no table
     WORD flags = DISPATCH_METHOD;
     bool otherIid = false, nullParams = false, nullArgs = false, nullNamed = false;
     bool wantResult = true, wantArgErr = true, wantExcep = true;
@@ -421,6 +471,7 @@ Call Generate(uint64_t seed, const std::vector<Member>& members, IDispatch* fake
     } else {
         member = &members[Pick(rng, members.size())];
         call.id = member->id;
+        call.member = member;
     }
     static const WORD kFlags[] = {DISPATCH_METHOD,
                                   DISPATCH_METHOD,
@@ -533,29 +584,34 @@ public:
     long Open() {
         test::Arg name(test::Text(m_device.c_str()));
         if (m_target == Target::ControlObject) {
-            return Call0(0, co::dispid::Open, {name.v()});
+            long code = Call0(0, co_dispid::Open, {name.v()});
+            m_closed = m_closed && code != 0;
+            return code;
         }
         test::Arg cls(test::Text(L"CashDrawer"));
-        return Call0(dispid::OpenService, 0, {cls.v(), name.v(), test::Disp(m_fake)});
+        return Call0(so_dispid::OpenService, 0, {cls.v(), name.v(), test::Disp(m_fake)});
     }
-    long Claim() { return Call0(dispid::Claim, co::dispid::Claim, {Long(0)}); }
-    long Release() { return Call0(dispid::Release, co::dispid::ReleaseDevice); }
-    long Close() { return Call0(dispid::Close, co::dispid::Close); }
+    long Claim() { return Call0(so_dispid::Claim, co_dispid::Claim, {Long(0)}); }
+    long Release() { return Call0(so_dispid::Release, co_dispid::ReleaseDevice); }
+    long Close() {
+        m_closed = true; // whatever Close answers, the service is let go
+        return Call0(so_dispid::Close, co_dispid::Close);
+    }
     long ResultCode() {
         if (m_target == Target::ServiceObject) {
-            return Call0(dispid::GetPropertyNumber, 0, {Long(6)});
+            return Call0(so_dispid::GetPropertyNumber, 0, {Long(6)});
         }
         return V_I4(
-            test::InvokeRaw(m_object.get(), co::dispid::ResultCode, {}, DISPATCH_PROPERTYGET).value.get());
+            test::InvokeRaw(m_object.get(), co_dispid::ResultCode, {}, DISPATCH_PROPERTYGET).value.get());
     }
     long Set(long pidx, long value) {
         if (m_target == Target::ServiceObject) {
-            Call0(dispid::SetPropertyNumber, 0, {Long(pidx), Long(value)});
+            Call0(so_dispid::SetPropertyNumber, 0, {Long(pidx), Long(value)});
         } else {
             VARIANT v = test::Bool(value != 0);
             DISPID named = DISPID_PROPERTYPUT;
             DISPPARAMS params{&v, &named, 1, 1};
-            m_object->Invoke(pidx == 3 ? co::dispid::DeviceEnabled : co::dispid::FreezeEvents, IID_NULL, 0,
+            m_object->Invoke(pidx == 3 ? co_dispid::DeviceEnabled : co_dispid::FreezeEvents, IID_NULL, 0,
                              DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
         }
         return ResultCode();
@@ -621,7 +677,10 @@ public:
         SysFreeString(excep.bstrSource);
         SysFreeString(excep.bstrDescription);
         SysFreeString(excep.bstrHelpFile);
-        if (r.hr == S_OK && (call.id == dispid::OpenDrawer || call.id == co::dispid::OpenDrawer)) {
+        const bool wasClosed = m_target == Target::ControlObject && m_closed;
+        NoteOpenOrClose(call, r);
+        if (r.hr == S_OK &&
+            call.id == (m_target == Target::ServiceObject ? so_dispid::OpenDrawer : co_dispid::OpenDrawer)) {
             m_drawer.Command("CLOSE"); // a drawer left open would keep WaitForDrawerClose waiting
         }
         if (s_trace) {
@@ -642,23 +701,53 @@ public:
             return "puArgErr " + std::to_string(r.argErr) + " names no argument";
         }
         VARTYPE vt = V_VT(r.value.get());
+        const bool put = IsPropertyWrite(call);
         if (r.hr == S_OK && call.wantResult) {
-            const MethodInfo* m = m_target == Target::ServiceObject ? FindMethod(call.id) : nullptr;
-            VARTYPE expected = m == nullptr                    ? vt
-                               : m->result == ResultType::Long ? static_cast<VARTYPE>(VT_I4)
-                               : m->result == ResultType::Bstr ? static_cast<VARTYPE>(VT_BSTR)
-                                                               : static_cast<VARTYPE>(VT_EMPTY);
+            VARTYPE expected = call.member == nullptr ? vt
+                               : put                  ? static_cast<VARTYPE>(VT_EMPTY)
+                                                      : call.member->result;
             if (vt != expected || (vt != VT_EMPTY && vt != VT_I4 && vt != VT_BOOL && vt != VT_BSTR)) {
                 return "result of type " + std::to_string(vt);
             }
+            if (wasClosed && !put && call.member != nullptr &&
+                !AnswersAsClosed(*call.member, *r.value.get())) {
+                return "a closed object answered otherwise";
+            }
         } else if (call.wantResult && vt != VT_EMPTY) {
             return "a failed call handed back a result";
+        }
+        if (wasClosed && r.hr == S_OK && call.member != nullptr &&
+            (put || call.member->closed == Closed::Code) && ResultCode() != opos::OPOS_E_CLOSED) {
+            return "a closed object kept ResultCode " + std::to_string(ResultCode());
         }
         return {};
     }
 
 private:
-    static bool IsClaim(DISPID id) { return id == dispid::Claim || id == co::dispid::Claim; }
+    // The same DISPID names other members on the two objects.
+    bool IsClaim(DISPID id) const {
+        return m_target == Target::ServiceObject ? id == so_dispid::Claim
+                                                 : id == co_dispid::Claim || id == co_dispid::ClaimDevice;
+    }
+    // Whether the Control Object takes the call as a property write.
+    bool IsPropertyWrite(const Call& call) const {
+        return m_target == Target::ControlObject && (call.flags & DISPATCH_PROPERTYPUT) != 0 &&
+               !call.nullParams && !call.nullNamed && call.slots.size() == 1 && call.named.size() == 1 &&
+               call.named[0] == DISPID_PROPERTYPUT;
+    }
+    // Follows whether the Control Object is open.
+    void NoteOpenOrClose(const Call& call, test::InvokeResult& r) {
+        if (m_target != Target::ControlObject || r.hr != S_OK) {
+            return;
+        }
+        if (call.id == co_dispid::Close) {
+            m_closed = true;
+        } else if (call.id == co_dispid::Open) {
+            test::InvokeResult state =
+                test::InvokeRaw(m_object.get(), co_dispid::State, {}, DISPATCH_PROPERTYGET);
+            m_closed = V_I4(state.value.get()) == opos::OPOS_S_CLOSED;
+        }
+    }
     // Claim counts attempts, not time: a huge positive timeout on a port it cannot
     // get makes millions of them, as designed. Keep the fuzzed calls short.
     static void Tame(VARIANT& arg) {
@@ -724,6 +813,7 @@ private:
     std::wstring m_device;
     IDispatch* m_fake;
     ComPtr<IDispatch> m_object;
+    bool m_closed = true; // the Control Object's; a closed one is checked against the reference
 };
 
 struct Setup {

@@ -23,13 +23,13 @@ protected:
         ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
     }
     void TearDown() override {
-        CallLong(so.get(), dispid::Close);
+        CallLong(so.get(), so_dispid::Close);
         so.reset();
     }
 
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Number(long pidx) { return CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(pidx)}); }
     long Enable(long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(value)});
+        CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(value)});
         return Number(6);
     }
     // Status requests the drawer has received so far.

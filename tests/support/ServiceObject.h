@@ -18,11 +18,11 @@ inline ComPtr<IDispatch> NewServiceObject() {
 inline long OpenService(IDispatch* so, const std::wstring& device, IDispatch* controlObject) {
     Arg cls(Text(L"CashDrawer"));
     Arg name(Text(device.c_str()));
-    return CallLong(so, dispid::OpenService, {cls.v(), name.v(), Disp(controlObject)});
+    return CallLong(so, so_dispid::OpenService, {cls.v(), name.v(), Disp(controlObject)});
 }
 
 inline long ResultCode(IDispatch* so) {
-    return CallLong(so, dispid::GetPropertyNumber, {Long(6)});
+    return CallLong(so, so_dispid::GetPropertyNumber, {Long(6)});
 }
 
 } // namespace vtx::test

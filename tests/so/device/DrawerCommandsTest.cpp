@@ -62,13 +62,13 @@ class DrawerCommands : public DrawerServiceTest {
 protected:
     DrawerCommands() : DrawerServiceTest(L"VX-CMD") {}
     long OpenDrawer() {
-        CallVoid(so.get(), dispid::OpenDrawer);
+        CallVoid(so.get(), so_dispid::OpenDrawer);
         return Number(6);
     }
     // Its result code; waitMs says how long it took.
     long Wait(long timeout, long frequency, long duration, long delay) {
         auto start = Clock::now();
-        CallVoid(so.get(), dispid::WaitForDrawerClose,
+        CallVoid(so.get(), so_dispid::WaitForDrawerClose,
                  {Long(timeout), Long(frequency), Long(duration), Long(delay)});
         waitMs = MsSince(start);
         return Number(6);
@@ -84,7 +84,7 @@ protected:
 };
 
 TEST_F(DrawerCommands, OpenDrawerWritesExactlyTheOpenCommand) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     drawer.Received();
     drawer.Expect("MODE SILENT"); // keep status polls out of the way... they are still logged
@@ -125,7 +125,7 @@ TEST_F(DrawerCommands, OpenDrawerAfterADroppedPortReopensItOrReports107) {
 }
 
 TEST_F(DrawerCommands, FailedWriteClosesThePortAndTheNextCommandReopens) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     drawer.Expect("OPEN");
     ASSERT_EQ(Enable(1), 0);
     // Once the monitor's first poll is over, the next one is 1.5 s away: the write meets the line first.
@@ -151,28 +151,29 @@ TEST_F(DrawerCommands, PortReopenedElsewhereDoesNotLeaveOpenDrawerFailing) {
     EXPECT_EQ(OpenDrawer(), 0);
     EXPECT_TRUE(drawer.IsOpen());
     // And Release followed by Claim.
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 111); // port held by the enabled device
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 111); // port held by the enabled device
     ASSERT_EQ(Enable(0), 0);
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     DropPortBySilence();
     drawer.Expect("MODE NORMAL");
-    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     EXPECT_EQ(OpenDrawer(), 0);
 }
 
 TEST_F(DrawerCommands, WaitRefusesByState) {
     ComPtr<IDispatch> closed = NewServiceObject();
-    CallVoid(closed.get(), dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)});
-    EXPECT_EQ(CallLong(closed.get(), dispid::GetPropertyNumber, {Long(6)}), 101); // closed: reads answer 101
+    CallVoid(closed.get(), so_dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)});
+    EXPECT_EQ(CallLong(closed.get(), so_dispid::GetPropertyNumber, {Long(6)}),
+              101); // closed: reads answer 101
     EXPECT_EQ(Wait(0, 800, 100, 100), 105);
 }
 
 TEST_F(DrawerCommands, WaitWithTheDrawerClosedPollsOnceWithoutATone) {
     ASSERT_EQ(Enable(1), 0);
-    CallLong(so.get(), dispid::Release); // not claimed: fine either way
+    CallLong(so.get(), so_dispid::Release); // not claimed: fine either way
     int before = Requests();
     EXPECT_EQ(Wait(1000, 800, 100, 100), 0);
     EXPECT_GE(Requests() - before, 1);
@@ -183,7 +184,7 @@ TEST_F(DrawerCommands, WaitWithTheDrawerClosedPollsOnceWithoutATone) {
 // The wait takes the drawer as open until it answers; the monitor must not
 // mistake that for a drawer that opened and closed again.
 TEST_F(DrawerCommands, WaitingOnAClosedDrawerSendsNoStatusEvent) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("DELAY 100"); // each wait then spends most of its time "open"
     auto start = Clock::now();
@@ -262,7 +263,7 @@ TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
         long drawerOpened;
     };
     const Case cases[] = {{"MODE SILENT", 3, 0, 0}, {"UNPLUG", 0, 107, 1}};
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -293,7 +294,7 @@ TEST_F(DrawerCommands, WaitOnADrawerThatStopsAnsweringNeverReportsClosed) {
 // With long tones the first lost reply may come 10 s after the last answer:
 // the drawer is still there, and the wait goes on until it answers "closed".
 TEST_F(DrawerCommands, OneLostReplyAfterALongToneDoesNotEndTheWait) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("OPEN");
     speaker.m_onTone = [](size_t count) {
@@ -314,7 +315,7 @@ TEST_F(DrawerCommands, OneLostReplyAfterALongToneDoesNotEndTheWait) {
 // A line that stops draining blocks writes, as a drawer holding CTS low does:
 // the command fails within its write time-out instead of freezing the register.
 TEST_F(DrawerCommands, CommandOnALineThatStopsDrainingFailsAndWorksOnceItDrains) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 0);
     ASSERT_EQ(Enable(1), 0);
     drawer.Expect("STALL");
     {

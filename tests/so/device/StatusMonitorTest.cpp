@@ -20,7 +20,7 @@ class StatusMonitor : public DrawerServiceTest {
 protected:
     StatusMonitor() : DrawerServiceTest(L"VX-MON") {}
     void TearDown() override {
-        CallLong(so.get(), dispid::Close);
+        CallLong(so.get(), so_dispid::Close);
         EXPECT_FALSE(object->StatusMonitorRunning());
         EXPECT_FALSE(object->PortIsOpen());
         so.reset();
@@ -28,7 +28,7 @@ protected:
         EXPECT_EQ(COPOSThread::ForcedStopCount(), forcedBefore);
     }
 
-    long Claim() { return CallLong(so.get(), dispid::Claim, {Long(0)}); }
+    long Claim() { return CallLong(so.get(), so_dispid::Claim, {Long(0)}); }
     // Pumps until the monitor has polled the drawer n more times.
     bool PumpPolls(int n) {
         int target = Requests() + n;
@@ -81,7 +81,7 @@ TEST_F(StatusMonitor, EnablingTwiceRunsOneMonitor) {
 
 TEST_F(StatusMonitor, EnablingThatCannotWorkFailsAndStartsNothing) {
     // A closed object, then an open one whose port is unusable.
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     for (long value : {1, 0}) {
         EXPECT_EQ(Enable(value), 101); // a closed object's reads answer 101 anyway: look at the device
         EXPECT_FALSE(object->StatusMonitorRunning());
@@ -111,7 +111,7 @@ TEST_F(StatusMonitor, DisablingKeepsAClaimedPortAndClosesAnUnclaimedOne) {
     ASSERT_EQ(Enable(1), 0);
     ASSERT_EQ(Enable(0), 0);
     EXPECT_TRUE(object->PortIsOpen());
-    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
 
     ASSERT_EQ(Enable(1), 0);
     EXPECT_TRUE(object->PortIsOpen());
@@ -183,7 +183,7 @@ TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {
 
     // The next successful open-drawer command reopens the port.
     drawer.Expect("MODE NORMAL");
-    CallVoid(so.get(), dispid::OpenDrawer);
+    CallVoid(so.get(), so_dispid::OpenDrawer);
     EXPECT_EQ(Number(6), 0);
     EXPECT_TRUE(object->PortIsOpen());
     EXPECT_FALSE(object->ReopenPending());
@@ -210,12 +210,12 @@ TEST_F(StatusMonitor, UnpluggedAndReplugged) {
         drawer.Expect("PLUG");
         drawer.Expect("OPEN");
         // The monitor never reopens by itself; the open-drawer command does.
-        CallVoid(so.get(), dispid::OpenDrawer);
+        CallVoid(so.get(), so_dispid::OpenDrawer);
         EXPECT_EQ(Number(6), 0);
         ASSERT_TRUE(PumpUntil([&] { return Number(1001) == 1; }));
         ASSERT_EQ(Enable(0), 0);
         if (claimed) {
-            ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+            ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
         }
         EXPECT_FALSE(object->PortIsOpen());
     }
@@ -236,10 +236,10 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         SCOPED_TRACE(c.powerNotify);
         EventRecorder events; // the event log hears of it whatever PowerNotify is
         drawer.Reset();
-        ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+        ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
         ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // the switch is read at Open
         const size_t base = co.Updates().size();
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(c.powerNotify)});
+        CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(13), Long(c.powerNotify)});
         ASSERT_EQ(Claim(), 0);
         ASSERT_EQ(Enable(1), 0);
         ASSERT_TRUE(PumpPolls(2)); // the first one answered
@@ -272,7 +272,7 @@ TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromp
     ASSERT_EQ(Enable(1), 0);
     ASSERT_TRUE(PumpPolls(1));
     auto start = Clock::now();
-    ASSERT_EQ(CallLong(so.get(), dispid::Release), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
     EXPECT_LT(MsSince(start), 1000);
     EXPECT_FALSE(object->StatusMonitorRunning());
     EXPECT_FALSE(object->PortIsOpen());
@@ -283,7 +283,7 @@ TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromp
     ASSERT_EQ(Enable(1), 0);
     ASSERT_TRUE(PumpPolls(1));
     start = Clock::now();
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     EXPECT_LT(MsSince(start), 1000);
     EXPECT_FALSE(object->StatusMonitorRunning());
     EXPECT_FALSE(object->EventDispatchRunning());
@@ -294,7 +294,7 @@ TEST_F(StatusMonitor, ClaimFailsAtOnceWhileEnablingWithoutAClaimHoldsThePort) {
     ASSERT_EQ(Enable(1), 0);
     for (long timeout : {0L, 1000L, -1L}) { // -1 used to retry for ever
         const auto start = Clock::now();
-        EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(timeout)}), 111) << timeout;
+        EXPECT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(timeout)}), 111) << timeout;
         EXPECT_LT(MsSince(start), 500) << timeout;
         EXPECT_EQ(Number(1), 0);
     }
@@ -309,10 +309,10 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
     const wchar_t on[] = L"1";
     device.SetRaw(L"AutoReconnect", REG_SZ, on, sizeof(on));
     FaultyPortApi api;
-    for (DISPID call : {dispid::SetPropertyNumber, dispid::Release, dispid::Close}) {
+    for (DISPID call : {so_dispid::SetPropertyNumber, so_dispid::Release, so_dispid::Close}) {
         SCOPED_TRACE(call);
         drawer.Reset();
-        ASSERT_EQ(CallLong(so.get(), dispid::Close), 0); // the switch is read at Open
+        ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0); // the switch is read at Open
         ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
         ASSERT_EQ(Claim(), 0);
         ASSERT_EQ(Enable(1), 0);
@@ -323,7 +323,7 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
         // This row's reconnect, not the last row's opener that may still be stalled.
         ASSERT_TRUE(PumpUntil([&] { return api.m_opens.load() > before; }, 15000));
         const auto start = Clock::now();
-        if (call == dispid::SetPropertyNumber) {
+        if (call == so_dispid::SetPropertyNumber) {
             ASSERT_EQ(Enable(0), 0);
         } else {
             ASSERT_EQ(CallLong(so.get(), call), 0);
@@ -338,9 +338,9 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
 // Power is reported whenever PowerNotify is 1, "AutoReconnect" or not; "PollInterval" sets the pause.
 TEST_F(StatusMonitor, PowerNotifyAloneReportsPowerAtThePollIntervalsPace) {
     device.SetRaw(L"PollInterval", REG_SZ, L"100", 8);
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0); // read at Open
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(13), Long(1)});
     ASSERT_EQ(Enable(1), 0);
     const int before = Requests();
     EXPECT_TRUE(PumpUntil([&] { return Requests() >= before + 8; }, 3000)) << "1.5 s pauses would take 12 s";
@@ -353,7 +353,7 @@ TEST_F(StatusMonitor, PowerNotifyAloneReportsPowerAtThePollIntervalsPace) {
 
 TEST_F(StatusMonitor, PowerNotifyCannotChangeWhileEnabled) {
     ASSERT_EQ(Enable(1), 0);
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(13), Long(1)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(13), Long(1)});
     EXPECT_EQ(Number(6), 106);
     EXPECT_EQ(Number(13), 0);
 }

@@ -30,8 +30,8 @@ protected:
     }
 
     long Open() { return OpenService(so.get(), device.Name(), &co); }
-    long Close() { return CallLong(so.get(), dispid::Close); }
-    void Freeze(bool on) { EXPECT_EQ(CallLong(so.get(), dispid::COFreezeEvents, {Bool(on)}), 0); }
+    long Close() { return CallLong(so.get(), so_dispid::Close); }
+    void Freeze(bool on) { EXPECT_EQ(CallLong(so.get(), so_dispid::COFreezeEvents, {Bool(on)}), 0); }
     // Queues from a worker thread, as the status monitor does.
     void QueueFromWorker(std::vector<long> statuses) {
         std::thread worker([this, statuses] {
@@ -77,11 +77,11 @@ TEST_F(EventDelivery, FrozenRecordsAreKeptAndDeliveredInOrderOnThaw) {
 }
 
 TEST_F(EventDelivery, FreezeEventsPropertyHoldsAndReleasesDelivery) {
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), Long(1)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(4), Long(1)});
     QueueFromWorker({0, 1});
     PumpFor(600);
     EXPECT_TRUE(co.Updates().empty());
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), Long(0)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(4), Long(0)});
     ASSERT_TRUE(PumpUntilCount(2));
     EXPECT_EQ(co.Statuses(), (std::vector<long>{0, 1}));
 }

@@ -88,36 +88,38 @@ TEST_F(DispatchInterface, QueryInterfaceAnswersOnePointerAndRefusesTheTypeLibrar
 TEST_F(DispatchInterface, BadCallsGetTheStandardErrors) {
     EXPECT_EQ(InvokeRaw(so.get(), 19, {}).hr, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(InvokeRaw(so.get(), 0, {}).hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::Claim, {}).hr, DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::Close, {Long(1)}).hr, DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::Claim, {Long(0)}, DISPATCH_PROPERTYPUT).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::Claim, {}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::Close, {Long(1)}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::Claim, {Long(0)}, DISPATCH_PROPERTYPUT).hr,
+              DISP_E_MEMBERNOTFOUND);
 
     VARIANT arg = Long(0);
     DISPID named = 0;
     DISPPARAMS withNames{&arg, &named, 1, 1};
-    EXPECT_EQ(so->Invoke(dispid::Claim, IID_NULL, 0, DISPATCH_METHOD, &withNames, nullptr, nullptr, nullptr),
-              DISP_E_NONAMEDARGS);
+    EXPECT_EQ(
+        so->Invoke(so_dispid::Claim, IID_NULL, 0, DISPATCH_METHOD, &withNames, nullptr, nullptr, nullptr),
+        DISP_E_NONAMEDARGS);
     DISPPARAMS noArgs{nullptr, nullptr, 0, 0};
     EXPECT_EQ(
-        so->Invoke(dispid::Close, IID_IDispatch, 0, DISPATCH_METHOD, &noArgs, nullptr, nullptr, nullptr),
+        so->Invoke(so_dispid::Close, IID_IDispatch, 0, DISPATCH_METHOD, &noArgs, nullptr, nullptr, nullptr),
         DISP_E_UNKNOWNINTERFACE);
     // A missing parameter block is taken as no arguments.
-    EXPECT_EQ(so->Invoke(dispid::Close, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(so->Invoke(so_dispid::Close, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
               S_OK);
 }
 
 TEST_F(DispatchInterface, TypeMismatchNamesTheArgumentIndex) {
     Arg word(Text(L"four"));
-    InvokeResult r = InvokeRaw(so.get(), dispid::SetPropertyNumber, {Long(4), word.v()});
+    InvokeResult r = InvokeRaw(so.get(), so_dispid::SetPropertyNumber, {Long(4), word.v()});
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argErr, 0u); // the last argument sits first in rgvarg
 
-    r = InvokeRaw(so.get(), dispid::SetPropertyNumber, {word.v(), Long(4)});
+    r = InvokeRaw(so.get(), so_dispid::SetPropertyNumber, {word.v(), Long(4)});
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argErr, 1u);
 
     // By-reference parameters need a reference, not a value.
-    r = InvokeRaw(so.get(), dispid::DirectIO, {Long(1), Long(2), word.v()});
+    r = InvokeRaw(so.get(), so_dispid::DirectIO, {Long(1), Long(2), word.v()});
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argErr, 1u);
 
@@ -130,11 +132,11 @@ TEST_F(DispatchInterface, TypeMismatchNamesTheArgumentIndex) {
     VariantInit(&unknown);
     V_VT(&unknown) = VT_UNKNOWN;
     V_UNKNOWN(&unknown) = &co;
-    r = InvokeRaw(so.get(), dispid::OpenService, {cls.v(), name.v(), unknown});
+    r = InvokeRaw(so.get(), so_dispid::OpenService, {cls.v(), name.v(), unknown});
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argErr, 0u);
     V_UNKNOWN(&unknown) = nullptr;
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::OpenService, {cls.v(), name.v(), unknown}).hr, S_OK);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::OpenService, {cls.v(), name.v(), unknown}).hr, S_OK);
     EXPECT_EQ(co.OutstandingRefs(), 0);
 }
 
@@ -156,34 +158,35 @@ TEST_F(DispatchInterface, ByValueArgumentsAreConvertedAsAutomationDoes) {
     long nine = 9;
     VARIANT ref = LongRef(&nine);
     for (const VARIANT& index : {text.v(), i2, r8, ref}) {
-        EXPECT_EQ(CallLong(so.get(), dispid::GetPropertyNumber, {index}), 2) << "type " << V_VT(&index);
+        EXPECT_EQ(CallLong(so.get(), so_dispid::GetPropertyNumber, {index}), 2) << "type " << V_VT(&index);
     }
     Arg one(Text(L"1"));
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(4), one.v()});
-    EXPECT_EQ(CallLong(so.get(), dispid::GetPropertyNumber, {Long(4)}), 1);
-    EXPECT_EQ(CallLong(so.get(), dispid::Close), 0);
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(4), one.v()});
+    EXPECT_EQ(CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(4)}), 1);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::Close), 0);
 }
 
 TEST_F(DispatchInterface, ResultsAreTypedAsTheInterfaceDeclares) {
     // Methods without a result leave the result VARIANT empty.
-    CallVoid(so.get(), dispid::OpenDrawer);
-    CallVoid(so.get(), dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)});
-    CallVoid(so.get(), dispid::SetPropertyString, {Long(1), Long(2)});
-    EXPECT_EQ(CallText(so.get(), dispid::GetPropertyString, {Long(1000003)}), L"Veltrix.OPOS.CashDrawer");
+    CallVoid(so.get(), so_dispid::OpenDrawer);
+    CallVoid(so.get(), so_dispid::WaitForDrawerClose, {Long(0), Long(0), Long(0), Long(0)});
+    CallVoid(so.get(), so_dispid::SetPropertyString, {Long(1), Long(2)});
+    EXPECT_EQ(CallText(so.get(), so_dispid::GetPropertyString, {Long(1000003)}), L"Veltrix.OPOS.CashDrawer");
     // A caller that asks for no result gets none, and nothing leaks.
     DISPPARAMS p{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(so->Invoke(dispid::Close, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(so->Invoke(so_dispid::Close, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr),
+              S_OK);
     VARIANT index = Long(1000002);
     DISPPARAMS q{&index, nullptr, 1, 0};
     EXPECT_EQ(
-        so->Invoke(dispid::GetPropertyString, IID_NULL, 0, DISPATCH_METHOD, &q, nullptr, nullptr, nullptr),
+        so->Invoke(so_dispid::GetPropertyString, IID_NULL, 0, DISPATCH_METHOD, &q, nullptr, nullptr, nullptr),
         S_OK);
 }
 
 TEST_F(DispatchInterface, PropertyGetFlagIsAcceptedForMethodCalls) {
     // Some Automation clients call a method that returns a value as a property get.
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::Close, {}, DISPATCH_PROPERTYGET).hr, S_OK);
-    EXPECT_EQ(InvokeRaw(so.get(), dispid::Close, {}, DISPATCH_METHOD | DISPATCH_PROPERTYGET).hr, S_OK);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::Close, {}, DISPATCH_PROPERTYGET).hr, S_OK);
+    EXPECT_EQ(InvokeRaw(so.get(), so_dispid::Close, {}, DISPATCH_METHOD | DISPATCH_PROPERTYGET).hr, S_OK);
 }
 
 } // namespace

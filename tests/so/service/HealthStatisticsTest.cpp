@@ -19,19 +19,19 @@ protected:
 
 TEST_F(HealthStatistics, ClosedObjectAnswersIllegalNotClosed) {
     Arg text(Text(L"file"));
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 106);
+    EXPECT_EQ(Call(so_dispid::CheckHealth, {Long(1)}), 106);
     long data = 0;
     VARIANT dataRef = LongRef(&data);
     BSTR str = nullptr;
     VARIANT strRef = BstrRef(&str);
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(1), dataRef, strRef}), 106);
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {strRef}), 106);
+    EXPECT_EQ(Call(so_dispid::DirectIO, {Long(1), dataRef, strRef}), 106);
+    EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {strRef}), 106);
     EXPECT_EQ(str, nullptr);
-    EXPECT_EQ(Call(dispid::UpdateFirmware, {text.v()}), 106);
-    EXPECT_EQ(Call(dispid::UpdateStatistics, {text.v()}), 106);
-    EXPECT_EQ(Call(dispid::ResetStatistics, {text.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::UpdateFirmware, {text.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::UpdateStatistics, {text.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::ResetStatistics, {text.v()}), 106);
     data = 77;
-    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {text.v(), dataRef}), 106);
+    EXPECT_EQ(Call(so_dispid::CompareFirmwareVersion, {text.v(), dataRef}), 106);
     EXPECT_EQ(data, 77);
 }
 
@@ -43,21 +43,21 @@ TEST_F(HealthStatistics, OpenButDisabledDeviceRefusesByState) {
     FakeControlObject co;
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
 
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 105);
-    EXPECT_EQ(CallText(so.get(), dispid::GetPropertyString, {Long(1000001)}), L"");
+    EXPECT_EQ(Call(so_dispid::CheckHealth, {Long(1)}), 105);
+    EXPECT_EQ(CallText(so.get(), so_dispid::GetPropertyString, {Long(1000001)}), L"");
 
     BSTR str = SysAllocString(L"in");
     VARIANT strRef = BstrRef(&str);
     long data = 0;
     VARIANT dataRef = LongRef(&data);
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(1), dataRef, strRef}), 103);
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {strRef}), 103);
-    ASSERT_EQ(Call(dispid::Claim, {Long(0)}), 0);
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(1), dataRef, strRef}), 105);
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {strRef}), 105);
+    EXPECT_EQ(Call(so_dispid::DirectIO, {Long(1), dataRef, strRef}), 103);
+    EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {strRef}), 103);
+    ASSERT_EQ(Call(so_dispid::Claim, {Long(0)}), 0);
+    EXPECT_EQ(Call(so_dispid::DirectIO, {Long(1), dataRef, strRef}), 105);
+    EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {strRef}), 105);
     EXPECT_STREQ(str, L"in"); // refused calls leave the caller's string alone
     SysFreeString(str);
-    EXPECT_EQ(Call(dispid::Close, {}), 0);
+    EXPECT_EQ(Call(so_dispid::Close, {}), 0);
 }
 
 } // namespace

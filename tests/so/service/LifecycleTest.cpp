@@ -27,10 +27,10 @@ protected:
         device.SetPort(drawer.PortName());
     }
     long Open() { return OpenService(so.get(), device.Name(), &co); }
-    long Claim(long timeout) { return CallLong(so.get(), dispid::Claim, {Long(timeout)}); }
-    long Release() { return CallLong(so.get(), dispid::Release); }
-    long Close() { return CallLong(so.get(), dispid::Close); }
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Claim(long timeout) { return CallLong(so.get(), so_dispid::Claim, {Long(timeout)}); }
+    long Release() { return CallLong(so.get(), so_dispid::Release); }
+    long Close() { return CallLong(so.get(), so_dispid::Close); }
+    long Number(long pidx) { return CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(pidx)}); }
 
     VirtualDrawer drawer;
     DeviceKey device{UniqueDeviceName(L"VX-LIFE")};
@@ -61,8 +61,8 @@ TEST_F(Lifecycle, ControlObjectLackingACallbackStillOpens) {
         FakeControlObject partial(lacks);
         ComPtr<IDispatch> fresh = NewServiceObject();
         EXPECT_EQ(OpenService(fresh.get(), device.Name(), &partial), 0);
-        EXPECT_EQ(CallLong(fresh.get(), dispid::Claim, {Long(0)}), 0);
-        EXPECT_EQ(CallLong(fresh.get(), dispid::Close), 0);
+        EXPECT_EQ(CallLong(fresh.get(), so_dispid::Claim, {Long(0)}), 0);
+        EXPECT_EQ(CallLong(fresh.get(), so_dispid::Close), 0);
     }
     // Missing SODirectIO means SOStatusUpdate is not even asked for.
     FakeControlObject noDirectIO(FakeControlObject::Lacks::DirectIO);
@@ -107,7 +107,7 @@ TEST_F(Lifecycle, FinalReleaseOfAClaimedEnabledObjectStopsItsWorkersAndFreesTheP
     const int threads = ThreadCount();
     ASSERT_EQ(Open(), 0);
     ASSERT_EQ(Claim(0), 0);
-    CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(1)});
+    CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(1)});
     ASSERT_EQ(ResultCode(so.get()), 0);
     ASSERT_GE(ThreadCount(), threads + 2); // the event dispatch thread and the status monitor
     so.reset();
@@ -150,7 +150,7 @@ struct CloseFromTimer {
     static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         when = Clock::now();
-        result = CallLong(target, dispid::Close);
+        result = CallLong(target, so_dispid::Close);
     }
 };
 
@@ -224,10 +224,10 @@ TEST_F(Lifecycle, CloseOfAClaimedDeviceReleasesAndAllowsAReopen) {
 }
 
 TEST_F(Lifecycle, FreezeEventsAnswersZeroInEveryStateAndStoresNothing) {
-    EXPECT_EQ(CallLong(so.get(), dispid::COFreezeEvents, {Bool(true)}), 0);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::COFreezeEvents, {Bool(true)}), 0);
     ASSERT_EQ(Open(), 0);
     EXPECT_EQ(Claim(-5), 106);
-    EXPECT_EQ(CallLong(so.get(), dispid::COFreezeEvents, {Bool(false)}), 0);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::COFreezeEvents, {Bool(false)}), 0);
     EXPECT_EQ(ResultCode(so.get()), 106);
 }
 

@@ -24,12 +24,12 @@ protected:
         device.SetPort(L"COM200");
         ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
     }
-    long Get(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Get(long pidx) { return CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(pidx)}); }
     void Set(long pidx, long value) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(pidx), Long(value)});
+        CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(pidx), Long(value)});
     }
-    std::wstring Text(long pidx) { return CallText(so.get(), dispid::GetPropertyString, {Long(pidx)}); }
-    void Fail() { EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(-7)}), 106); }
+    std::wstring Text(long pidx) { return CallText(so.get(), so_dispid::GetPropertyString, {Long(pidx)}); }
+    void Fail() { EXPECT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(-7)}), 106); }
 
     DeviceKey device{UniqueDeviceName(L"VX-PROP")};
     FakeControlObject co;
@@ -65,11 +65,11 @@ TEST_F(Properties, UnknownNumericIndexesAreIllegal) {
 }
 
 TEST_F(Properties, ClosedObjectAnswers101ForEveryNumber) {
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     EXPECT_EQ(Get(9), 101);
     EXPECT_EQ(Get(1001), 101);
     ComPtr<IDispatch> fresh = NewServiceObject();
-    EXPECT_EQ(CallLong(fresh.get(), dispid::GetPropertyNumber, {Long(9)}), 101);
+    EXPECT_EQ(CallLong(fresh.get(), so_dispid::GetPropertyNumber, {Long(9)}), 101);
 }
 
 TEST_F(Properties, WritableNumbersKeepTheirValue) {
@@ -108,11 +108,12 @@ TEST_F(Properties, ReadOnlyNumbersAreRefusedWith111AndKept) {
 
 TEST_F(Properties, StringsAnswerOnAClosedObjectToo) {
     ComPtr<IDispatch> fresh = NewServiceObject();
-    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000003)}), L"Veltrix.OPOS.CashDrawer");
-    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000002)}),
+    EXPECT_EQ(CallText(fresh.get(), so_dispid::GetPropertyString, {Long(1000003)}),
+              L"Veltrix.OPOS.CashDrawer");
+    EXPECT_EQ(CallText(fresh.get(), so_dispid::GetPropertyString, {Long(1000002)}),
               L"Veltrix Works OPOS CashDrawer");
-    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000004)}), L"1012001");
-    EXPECT_EQ(CallText(fresh.get(), dispid::GetPropertyString, {Long(1000001)}), L"");
+    EXPECT_EQ(CallText(fresh.get(), so_dispid::GetPropertyString, {Long(1000004)}), L"1012001");
+    EXPECT_EQ(CallText(fresh.get(), so_dispid::GetPropertyString, {Long(1000001)}), L"");
 }
 
 TEST_F(Properties, UnknownStringIndexAnswersErrorText) {
@@ -124,7 +125,7 @@ TEST_F(Properties, UnknownStringIndexAnswersErrorText) {
 
 TEST_F(Properties, NoStringIsWritable) {
     Arg text(vtx::test::Text(L"x"));
-    CallVoid(so.get(), dispid::SetPropertyString, {Long(1000001), text.v()});
+    CallVoid(so.get(), so_dispid::SetPropertyString, {Long(1000001), text.v()});
     EXPECT_EQ(Get(6), 106);
     EXPECT_EQ(Text(1000001), L"");
 }
@@ -133,7 +134,7 @@ TEST_F(Properties, OpenServiceResetsWhatAnEarlierSessionChanged) {
     Set(11, 3);
     Set(13, 1);
     Fail();
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
     EXPECT_EQ(Get(11), 0);
     EXPECT_EQ(Get(13), 0);

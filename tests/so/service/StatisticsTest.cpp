@@ -60,15 +60,15 @@ protected:
     Statistics() : DrawerServiceTest(L"VX-STATS") {}
 
     long Call(DISPID id, std::initializer_list<VARIANT> args = {}) { return CallLong(so.get(), id, args); }
-    void Claim() { ASSERT_EQ(Call(dispid::Claim, {Long(1000)}), 0); }
+    void Claim() { ASSERT_EQ(Call(so_dispid::Claim, {Long(1000)}), 0); }
     void Enable(bool on) {
-        CallVoid(so.get(), dispid::SetPropertyNumber, {Long(3), Long(on ? 1 : 0)});
+        CallVoid(so.get(), so_dispid::SetPropertyNumber, {Long(3), Long(on ? 1 : 0)});
         ASSERT_EQ(ResultCode(so.get()), 0);
     }
-    std::wstring HealthText() { return CallText(so.get(), dispid::GetPropertyString, {Long(1000001)}); }
+    std::wstring HealthText() { return CallText(so.get(), so_dispid::GetPropertyString, {Long(1000001)}); }
     std::wstring Retrieve() {
         BSTR text = SysAllocString(L"RequestedStatistic,HoursPoweredCount");
-        EXPECT_EQ(Call(dispid::RetrieveStatistics, {BstrRef(&text)}), 0);
+        EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {BstrRef(&text)}), 0);
         Bstr owned = Bstr::Attach(text);
         return std::wstring(owned.view());
     }
@@ -86,7 +86,7 @@ TEST_F(Statistics, CheckHealthStoresTheTextOfEachLevel) {
         {-1, L"Check health level nonexistent."},
     };
     for (const auto& [level, text] : levels) {
-        EXPECT_EQ(Call(dispid::CheckHealth, {Long(level)}), 106) << "level " << level;
+        EXPECT_EQ(Call(so_dispid::CheckHealth, {Long(level)}), 106) << "level " << level;
         EXPECT_EQ(ResultCode(so.get()), 106);
         EXPECT_EQ(HealthText(), text) << "level " << level;
     }
@@ -94,12 +94,12 @@ TEST_F(Statistics, CheckHealthStoresTheTextOfEachLevel) {
 
 TEST_F(Statistics, CheckHealthNeedsEnablingButNoClaim) {
     ASSERT_NO_FATAL_FAILURE(Enable(true));
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(2)}), 106);
+    EXPECT_EQ(Call(so_dispid::CheckHealth, {Long(2)}), 106);
     EXPECT_EQ(HealthText(), L"External Heath Check: check health level not supported.");
 
     // A refusal keeps the text of the last check.
     ASSERT_NO_FATAL_FAILURE(Enable(false));
-    EXPECT_EQ(Call(dispid::CheckHealth, {Long(1)}), 105);
+    EXPECT_EQ(Call(so_dispid::CheckHealth, {Long(1)}), 105);
     EXPECT_EQ(HealthText(), L"External Heath Check: check health level not supported.");
 }
 
@@ -107,12 +107,12 @@ TEST_F(Statistics, DirectIOChecksClaimBeforeEnablingAndHasNoCommands) {
     ASSERT_NO_FATAL_FAILURE(Enable(true));
     long data = 5;
     BSTR text = SysAllocString(L"in");
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)}), 103);
+    EXPECT_EQ(Call(so_dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)}), 103);
 
     ASSERT_NO_FATAL_FAILURE(Enable(false));
     ASSERT_NO_FATAL_FAILURE(Claim());
     ASSERT_NO_FATAL_FAILURE(Enable(true));
-    EXPECT_EQ(Call(dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)}), 106);
+    EXPECT_EQ(Call(so_dispid::DirectIO, {Long(1), LongRef(&data), BstrRef(&text)}), 106);
     EXPECT_EQ(data, 5);
     EXPECT_STREQ(text, L"in");
     SysFreeString(text);
@@ -123,11 +123,11 @@ TEST_F(Statistics, FirmwareAndStatisticsChangesAreRefusedOnAWorkingDevice) {
     ASSERT_NO_FATAL_FAILURE(Enable(true));
     Arg file(Text(L"C:\\firmware.bin"));
     long result = 77;
-    EXPECT_EQ(Call(dispid::CompareFirmwareVersion, {file.v(), LongRef(&result)}), 106);
+    EXPECT_EQ(Call(so_dispid::CompareFirmwareVersion, {file.v(), LongRef(&result)}), 106);
     EXPECT_EQ(result, 77);
-    EXPECT_EQ(Call(dispid::UpdateFirmware, {file.v()}), 106);
-    EXPECT_EQ(Call(dispid::UpdateStatistics, {file.v()}), 106);
-    EXPECT_EQ(Call(dispid::ResetStatistics, {file.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::UpdateFirmware, {file.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::UpdateStatistics, {file.v()}), 106);
+    EXPECT_EQ(Call(so_dispid::ResetStatistics, {file.v()}), 106);
     EXPECT_EQ(ResultCode(so.get()), 106);
 }
 
@@ -141,14 +141,14 @@ TEST_F(Statistics, RetrieveStatisticsReplacesWhateverTheCallerPassed) {
     EXPECT_EQ(ResultCode(so.get()), 0);
 
     BSTR none = nullptr;
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {BstrRef(&none)}), 0);
+    EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {BstrRef(&none)}), 0);
     Bstr fromNull = Bstr::Attach(none);
     EXPECT_EQ(fromNull.view(), expected);
     EXPECT_EQ(SysStringLen(fromNull.get()), expected.size()) << "a BSTR of exactly the document's length";
 
     // As Visual Basic passes it: a reference to a VARIANT holding a string.
     Variant held = HeldText(L"old");
-    EXPECT_EQ(Call(dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
+    EXPECT_EQ(Call(so_dispid::RetrieveStatistics, {VariantRef(held.get())}), 0);
     ASSERT_EQ(V_VT(held.get()), VT_BSTR);
     EXPECT_EQ(std::wstring(V_BSTR(held.get()), SysStringLen(V_BSTR(held.get()))), expected);
 }

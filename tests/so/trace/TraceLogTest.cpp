@@ -107,7 +107,7 @@ protected:
             device.SetRaw(L"TraceMaxKB", REG_DWORD, &*maxKb, sizeof(DWORD));
         }
     }
-    long Number(long pidx) { return CallLong(so.get(), dispid::GetPropertyNumber, {Long(pidx)}); }
+    long Number(long pidx) { return CallLong(so.get(), so_dispid::GetPropertyNumber, {Long(pidx)}); }
     bool Flushed() { return CCashDrawer::FromDispatch(so.get())->Trace().Flush(20000); }
     // A log of this test's own, at level 3.
     void Configure(CTraceLog& log, uint64_t maxBytes) {
@@ -118,19 +118,19 @@ protected:
         FakeControlObject app;
         ComPtr<IDispatch> object = NewServiceObject();
         IDispatch* o = object.get();
-        auto code = [o] { return CallLong(o, dispid::GetPropertyNumber, {Long(6)}); };
+        auto code = [o] { return CallLong(o, so_dispid::GetPropertyNumber, {Long(6)}); };
         std::vector<long> codes;
         codes.push_back(OpenService(o, device.Name(), &app));
-        CallVoid(o, dispid::OpenDrawer); // not enabled yet
+        CallVoid(o, so_dispid::OpenDrawer); // not enabled yet
         codes.push_back(code());
-        codes.push_back(CallLong(o, dispid::Claim, {Long(1000)}));
-        CallVoid(o, dispid::SetPropertyNumber, {Long(3), Long(1)});
+        codes.push_back(CallLong(o, so_dispid::Claim, {Long(1000)}));
+        CallVoid(o, so_dispid::SetPropertyNumber, {Long(3), Long(1)});
         codes.push_back(code());
-        CallVoid(o, dispid::OpenDrawer);
+        CallVoid(o, so_dispid::OpenDrawer);
         codes.push_back(code());
         codes.push_back(PumpUntil([&] { return app.Updates().size() == 1; }, 20000) ? 1 : 0);
-        codes.push_back(CallLong(o, dispid::CheckHealth, {Long(1)}));
-        codes.push_back(CallLong(o, dispid::Close));
+        codes.push_back(CallLong(o, so_dispid::CheckHealth, {Long(1)}));
+        codes.push_back(CallLong(o, so_dispid::Close));
         EXPECT_TRUE(CCashDrawer::FromDispatch(o)->Trace().Flush(20000));
         return codes;
     }
@@ -162,9 +162,9 @@ TEST_F(TraceLog, LevelOneLogsOnlyFailures) {
     SwitchOn(1);
     device.SetPort(L"COM255"); // no such port: the claim fails
     EXPECT_EQ(OpenService(so.get(), device.Name(), &co), 0);
-    EXPECT_EQ(CallLong(so.get(), dispid::Claim, {Long(0)}), 111);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::Claim, {Long(0)}), 111);
     EXPECT_EQ(Number(1001), 0);
-    EXPECT_EQ(CallLong(so.get(), dispid::Close), 0);
+    EXPECT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     ASSERT_TRUE(Flushed());
 
     std::vector<std::string> lines = LinesOf(logFile);
@@ -179,7 +179,7 @@ TEST_F(TraceLog, RollsOverOnceAtTheCap) {
     for (long i = 0; i < 60; ++i) {
         Number(i);
     }
-    ASSERT_EQ(CallLong(so.get(), dispid::Close), 0);
+    ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     ASSERT_TRUE(Flushed());
 
     std::vector<std::string> current = LinesOf(logFile);
@@ -242,7 +242,7 @@ TEST_F(TraceLog, ApplicationTextIsEscapedIntoOneLine) {
         VARIANT v = Text(L"");
         SysReAllocStringLen(&V_BSTR(&v), text.data(), static_cast<UINT>(text.size()));
         Arg arg(v);
-        CallLong(so.get(), dispid::UpdateStatistics, {arg.v()});
+        CallLong(so.get(), so_dispid::UpdateStatistics, {arg.v()});
     }
     ASSERT_TRUE(Flushed());
     std::vector<std::string> lines = LinesOf(logFile);

@@ -25,7 +25,7 @@ void ExitWithLinesQueued(long count, const wchar_t* dll, const wchar_t* device) 
     vtx::test::OpenService(so.get(), device, nullptr);
     Sleep(200); // the writer takes OpenService's line and waits for the mutex with it
     for (long i = 0; i < count; ++i) {
-        vtx::test::CallLong(so.get(), vtx::dispid::GetPropertyNumber, {vtx::test::Long(1000 + i)});
+        vtx::test::CallLong(so.get(), vtx::so_dispid::GetPropertyNumber, {vtx::test::Long(1000 + i)});
     }
     ExitProcess(0);
 }

@@ -1,10 +1,8 @@
-// Automation arguments converted to the Control Object's types, and by-reference
+// Automation arguments converted to the types a member takes, and by-reference
 // results written back in the caller's own VARIANT type.
-#include "DispatchArgs.h"
+#include "com/ArgConversion.h"
 
-#include "com/Variant.h"
-
-namespace vtx::co {
+namespace vtx {
 
 VARIANT& ArgAt(const DISPPARAMS& params, UINT index) {
     return params.rgvarg[params.cArgs - 1 - index];
@@ -28,9 +26,13 @@ HRESULT ToBool(const VARIANT& v, bool& out) {
     return hr;
 }
 
+HRESULT ToBstr(const VARIANT& v, Variant& out) {
+    return VariantChangeType(out.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR);
+}
+
 HRESULT ToText(const VARIANT& v, std::wstring& out) {
     Variant converted;
-    HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR);
+    HRESULT hr = ToBstr(v, converted);
     if (SUCCEEDED(hr)) {
         BSTR text = V_BSTR(converted.get());
         out.assign(text ? text : L"", text ? SysStringLen(text) : 0u);
@@ -38,7 +40,49 @@ HRESULT ToText(const VARIANT& v, std::wstring& out) {
     return hr;
 }
 
+HRESULT ToDispatch(const VARIANT& arg, IDispatch*& out) {
+    // Clients that hold Variants pass a reference to one.
+    const VARIANT& v =
+        V_VT(&arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&arg) != nullptr ? *V_VARIANTREF(&arg) : arg;
+    out = nullptr;
+    switch (V_VT(&v)) {
+    case VT_DISPATCH:
+        out = V_DISPATCH(&v);
+        return S_OK;
+    case VT_DISPATCH | VT_BYREF:
+        out = V_DISPATCHREF(&v) ? *V_DISPATCHREF(&v) : nullptr;
+        return S_OK;
+    case VT_UNKNOWN:
+        return V_UNKNOWN(&v) == nullptr ? S_OK : DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+    case VT_NULL:
+        return S_OK;
+    default:
+        return DISP_E_TYPEMISMATCH;
+    }
+}
+
 namespace {
+
+// ByRefRule::Exact: where a reference of type `vt` points, or the value of a
+// VARIANT by reference holding `vt` (or nothing: it becomes `initial`); null
+// for anything else.
+void* ExactReference(VARIANT& arg, VARTYPE vt, const VARIANT& initial) {
+    if (V_VT(&arg) == (VT_BYREF | vt)) {
+        return V_BYREF(&arg);
+    }
+    if (V_VT(&arg) != (VT_BYREF | VT_VARIANT) || V_VARIANTREF(&arg) == nullptr) {
+        return nullptr;
+    }
+    VARIANT& inner = *V_VARIANTREF(&arg);
+    if (V_VT(&inner) == VT_EMPTY) {
+        inner = initial;
+    }
+    if (V_VT(&inner) != vt) {
+        return nullptr;
+    }
+    return vt == VT_BSTR ? static_cast<void*>(&V_BSTR(&inner)) : static_cast<void*>(&V_I4(&inner));
+}
 
 bool IsNumber(VARTYPE vt) {
     switch (vt) {
@@ -123,7 +167,11 @@ void StoreThrough(VARIANT& ref, const VARIANT& value) {
 
 } // namespace
 
-HRESULT LongByRef::Bind(VARIANT& arg) {
+HRESULT LongByRef::Bind(VARIANT& arg, ByRefRule rule) {
+    if (rule == ByRefRule::Exact) {
+        m_target = static_cast<long*>(ExactReference(arg, VT_I4, LongVariant(0)));
+        return m_target != nullptr ? S_OK : DISP_E_TYPEMISMATCH;
+    }
     const VARTYPE vt = V_VT(&arg);
     // A value (a client without by-reference variables) is converted as any
     // long argument is, into a temporary nothing is written back from.
@@ -181,7 +229,11 @@ HRESULT LongByRef::WriteBack() {
     return S_OK;
 }
 
-HRESULT TextByRef::Bind(VARIANT& arg) {
+HRESULT TextByRef::Bind(VARIANT& arg, ByRefRule rule) {
+    if (rule == ByRefRule::Exact) {
+        m_target = static_cast<BSTR*>(ExactReference(arg, VT_BSTR, BstrVariant(nullptr)));
+        return m_target != nullptr ? S_OK : DISP_E_TYPEMISMATCH;
+    }
     // The text the member works on, converted from `source`; `inner`, when
     // given, takes it back.
     auto convert = [this](VARIANT& source, VARIANT* inner) {
@@ -253,4 +305,4 @@ void SetText(VARIANT* result, BSTR text) {
     V_BSTR(result) = text;
 }
 
-} // namespace vtx::co
+} // namespace vtx
