@@ -64,15 +64,14 @@ public:
 
     IDispatch* ControlObject() const override { return m_controlObject; }
     DISPID StatusUpdateDispid() const override { return m_dispidSOStatusUpdate; }
-    CEventInterface& EventInterface() { return m_eventInterface; }
     // The device's trace log; any thread may write to it.
     CTraceLog& Trace() override { return m_trace; }
-    bool PortIsOpen() const { return m_link.IsOpen(); }
-    bool ReopenPending() const { return m_link.ReopenPending(); }
-    bool StatusMonitorRunning() const { return m_monitor.IsRunning(); }
-    bool EventDispatchRunning() const { return m_eventInterface.m_dispatchThread.IsRunning(); }
 
 private:
+    // The tests' view of the port, the workers and the event window (tests/support/ServiceObject.h);
+    // the product has no use for one.
+    friend class CCashDrawerProbe;
+
     CCashDrawer();
     ~CCashDrawer();
     CCashDrawer(const CCashDrawer&) = delete;

@@ -26,3 +26,23 @@ inline long ResultCode(IDispatch* so) {
 }
 
 } // namespace vtx::test
+
+namespace vtx {
+
+// What the tests read of a service object's insides, and nothing else does.
+class CCashDrawerProbe {
+public:
+    static bool PortIsOpen(const CCashDrawer* o) { return o->m_link.IsOpen(); }
+    static bool ReopenPending(const CCashDrawer* o) { return o->m_link.ReopenPending(); }
+    static bool StatusMonitorRunning(const CCashDrawer* o) { return o->m_monitor.IsRunning(); }
+    static bool EventDispatchRunning(const CCashDrawer* o) {
+        return o->m_eventInterface.m_dispatchThread.IsRunning();
+    }
+    static CEventInterface& EventInterface(CCashDrawer* o) { return o->m_eventInterface; }
+};
+
+namespace test {
+using Probe = CCashDrawerProbe;
+} // namespace test
+
+} // namespace vtx

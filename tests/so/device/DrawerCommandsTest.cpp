@@ -76,7 +76,7 @@ protected:
     // Lets the monitor of an enabled device drop the port, as an unanswered poll does.
     void DropPortBySilence() {
         drawer.Expect("MODE SILENT");
-        ASSERT_TRUE(PumpUntil([this] { return !object->PortIsOpen(); }, 60000));
+        ASSERT_TRUE(PumpUntil([this] { return !Probe::PortIsOpen(object); }, 60000));
     }
 
     FakeSpeaker speaker;
@@ -109,18 +109,18 @@ TEST_F(DrawerCommands, OpenDrawerNeedsAnOpenEnabledDeviceButNoClaim) {
 TEST_F(DrawerCommands, OpenDrawerAfterADroppedPortReopensItOrReports107) {
     ASSERT_EQ(Enable(1), 0);
     DropPortBySilence();
-    ASSERT_FALSE(object->PortIsOpen());
-    ASSERT_TRUE(object->ReopenPending());
+    ASSERT_FALSE(Probe::PortIsOpen(object));
+    ASSERT_TRUE(Probe::ReopenPending(object));
 
     drawer.Expect("UNAVAILABLE");
     drawer.Received();
     EXPECT_EQ(OpenDrawer(), 107);
-    EXPECT_TRUE(object->ReopenPending());
+    EXPECT_TRUE(Probe::ReopenPending(object));
     EXPECT_EQ(OpenDrawer(), 107); // and tries again next time
     drawer.Expect("AVAILABLE");
     drawer.Expect("MODE NORMAL");
     EXPECT_EQ(OpenDrawer(), 0);
-    EXPECT_FALSE(object->ReopenPending());
+    EXPECT_FALSE(Probe::ReopenPending(object));
     EXPECT_TRUE(drawer.IsOpen());
 }
 
@@ -133,8 +133,8 @@ TEST_F(DrawerCommands, FailedWriteClosesThePortAndTheNextCommandReopens) {
     drawer.Expect("UNPLUG");
     // The line is gone: under Wine the write fails with 21 (not ready).
     EXPECT_EQ(OpenDrawer(), 111);
-    EXPECT_FALSE(object->PortIsOpen());
-    EXPECT_TRUE(object->ReopenPending());
+    EXPECT_FALSE(Probe::PortIsOpen(object));
+    EXPECT_TRUE(Probe::ReopenPending(object));
     drawer.Expect("PLUG");
     EXPECT_EQ(OpenDrawer(), 0);
     EXPECT_TRUE(drawer.IsOpen());
@@ -147,7 +147,7 @@ TEST_F(DrawerCommands, PortReopenedElsewhereDoesNotLeaveOpenDrawerFailing) {
     // Re-enabling opens the port again by another path.
     ASSERT_EQ(Enable(0), 0);
     ASSERT_EQ(Enable(1), 0);
-    EXPECT_TRUE(object->PortIsOpen());
+    EXPECT_TRUE(Probe::PortIsOpen(object));
     EXPECT_EQ(OpenDrawer(), 0);
     EXPECT_TRUE(drawer.IsOpen());
     // And Release followed by Claim.
@@ -249,7 +249,7 @@ TEST_F(DrawerCommands, WaitOnAPortThatCannotBeHadKeepsPacedAndEndsWhenItAnswersC
     // Paced, a dead port is polled about 20 times in the second before the tones; unpaced, hundreds.
     EXPECT_GT(speaker.m_ticksBeforeTone, 0);
     EXPECT_LT(speaker.m_ticksBeforeTone, 30);
-    EXPECT_TRUE(object->PortIsOpen()); // reopened along the way
+    EXPECT_TRUE(Probe::PortIsOpen(object)); // reopened along the way
     EXPECT_EQ(Number(1001), 0);
 }
 
@@ -339,8 +339,8 @@ TEST_F(DrawerCommands, CommandOnALineThatStopsDrainingFailsAndWorksOnceItDrains)
     const auto start = Clock::now();
     EXPECT_EQ(OpenDrawer(), 111);
     EXPECT_LT(MsSince(start), 5000); // without a write time-out: never
-    EXPECT_FALSE(object->PortIsOpen());
-    EXPECT_TRUE(object->ReopenPending());
+    EXPECT_FALSE(Probe::PortIsOpen(object));
+    EXPECT_TRUE(Probe::ReopenPending(object));
     drawer.Expect("DRAIN");
     drawer.Expect("CLOSE");
     EXPECT_EQ(OpenDrawer(), 0);

@@ -21,8 +21,8 @@ protected:
     StatusMonitor() : DrawerServiceTest(L"VX-MON") {}
     void TearDown() override {
         CallLong(so.get(), so_dispid::Close);
-        EXPECT_FALSE(object->StatusMonitorRunning());
-        EXPECT_FALSE(object->PortIsOpen());
+        EXPECT_FALSE(Probe::StatusMonitorRunning(object));
+        EXPECT_FALSE(Probe::PortIsOpen(object));
         so.reset();
         // Normal operation never has to end a worker by force.
         EXPECT_EQ(COPOSThread::ForcedStopCount(), forcedBefore);
@@ -84,41 +84,41 @@ TEST_F(StatusMonitor, EnablingThatCannotWorkFailsAndStartsNothing) {
     ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     for (long value : {1, 0}) {
         EXPECT_EQ(Enable(value), 101); // a closed object's reads answer 101 anyway: look at the device
-        EXPECT_FALSE(object->StatusMonitorRunning());
-        EXPECT_FALSE(object->PortIsOpen());
+        EXPECT_FALSE(Probe::StatusMonitorRunning(object));
+        EXPECT_FALSE(Probe::PortIsOpen(object));
     }
 
     device.SetPort(L"LPT1");
     ASSERT_EQ(OpenService(so.get(), device.Name(), &co), 0);
     EXPECT_EQ(Enable(1), 111);
     EXPECT_EQ(Number(3), 0);
-    EXPECT_FALSE(object->StatusMonitorRunning());
-    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_FALSE(Probe::StatusMonitorRunning(object));
+    EXPECT_FALSE(Probe::PortIsOpen(object));
 }
 
 TEST_F(StatusMonitor, AnyNonZeroNumberEnables) {
     // Automation's True is -1.
     ASSERT_EQ(Enable(-1), 0);
     EXPECT_EQ(Number(3), 4);
-    EXPECT_TRUE(object->StatusMonitorRunning());
+    EXPECT_TRUE(Probe::StatusMonitorRunning(object));
     ASSERT_EQ(Enable(0), 0);
     EXPECT_EQ(Number(3), 0);
-    EXPECT_FALSE(object->StatusMonitorRunning());
+    EXPECT_FALSE(Probe::StatusMonitorRunning(object));
 }
 
 TEST_F(StatusMonitor, DisablingKeepsAClaimedPortAndClosesAnUnclaimedOne) {
     ASSERT_EQ(Claim(), 0);
     ASSERT_EQ(Enable(1), 0);
     ASSERT_EQ(Enable(0), 0);
-    EXPECT_TRUE(object->PortIsOpen());
+    EXPECT_TRUE(Probe::PortIsOpen(object));
     ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
 
     ASSERT_EQ(Enable(1), 0);
-    EXPECT_TRUE(object->PortIsOpen());
+    EXPECT_TRUE(Probe::PortIsOpen(object));
     auto start = Clock::now();
     ASSERT_EQ(Enable(0), 0);
     EXPECT_GE(MsSince(start), 95); // the closing pause
-    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_FALSE(Probe::PortIsOpen(object));
 }
 
 TEST_F(StatusMonitor, StateAtReenableIsComparedWithTheStateAtDisable) {
@@ -161,7 +161,7 @@ TEST_F(StatusMonitor, MonitorSurvivesADisableThatArrivesBeforeOrDuringAnExchange
 
         ASSERT_EQ(Enable(1), 0);
         ASSERT_TRUE(PumpPolls(2)); // past the first pause, where a leftover stop would end it
-        EXPECT_TRUE(object->StatusMonitorRunning());
+        EXPECT_TRUE(Probe::StatusMonitorRunning(object));
         drawer.Expect("OPEN");
         ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == base + 1; }));
         drawer.Expect("CLOSE");
@@ -178,15 +178,15 @@ TEST_F(StatusMonitor, SilentDrawerKeepsItsStateAndDropsThePort) {
     ASSERT_EQ(Enable(1), 0);
     ASSERT_TRUE(PumpUntil([&] { return co.Updates().size() == 1; }));
     drawer.Expect("MODE SILENT");
-    ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }));
-    EXPECT_TRUE(object->ReopenPending());
+    ASSERT_TRUE(PumpUntil([&] { return !Probe::PortIsOpen(object); }));
+    EXPECT_TRUE(Probe::ReopenPending(object));
 
     // The next successful open-drawer command reopens the port.
     drawer.Expect("MODE NORMAL");
     CallVoid(so.get(), so_dispid::OpenDrawer);
     EXPECT_EQ(Number(6), 0);
-    EXPECT_TRUE(object->PortIsOpen());
-    EXPECT_FALSE(object->ReopenPending());
+    EXPECT_TRUE(Probe::PortIsOpen(object));
+    EXPECT_FALSE(Probe::ReopenPending(object));
     // Two answered polls: the first one's pass, and anything it queued, is over.
     ASSERT_TRUE(PumpPolls(2));
     EXPECT_EQ(co.Statuses(), std::vector<long>{1}); // open all along: silence was no change
@@ -206,7 +206,7 @@ TEST_F(StatusMonitor, UnpluggedAndReplugged) {
         ASSERT_EQ(Enable(1), 0);
         ASSERT_TRUE(PumpPolls(1));
         drawer.Expect("UNPLUG");
-        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }));
+        ASSERT_TRUE(PumpUntil([&] { return !Probe::PortIsOpen(object); }));
         drawer.Expect("PLUG");
         drawer.Expect("OPEN");
         // The monitor never reopens by itself; the open-drawer command does.
@@ -217,7 +217,7 @@ TEST_F(StatusMonitor, UnpluggedAndReplugged) {
         if (claimed) {
             ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
         }
-        EXPECT_FALSE(object->PortIsOpen());
+        EXPECT_FALSE(Probe::PortIsOpen(object));
     }
 }
 
@@ -244,7 +244,7 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         ASSERT_EQ(Enable(1), 0);
         ASSERT_TRUE(PumpPolls(2)); // the first one answered
         drawer.Expect("UNPLUG");
-        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }, 60000));
+        ASSERT_TRUE(PumpUntil([&] { return !Probe::PortIsOpen(object); }, 60000));
         PumpFor(1600); // a cycle whose reopen fails
         drawer.Expect("PLUG");
         drawer.Expect("OPEN");
@@ -255,7 +255,7 @@ TEST_F(StatusMonitor, AutoReconnectBringsAReplugedDrawerBackWithoutACall) {
         EXPECT_EQ(std::vector<long>(all.begin() + static_cast<long>(base), all.end()), c.events);
         EXPECT_EQ(Number(1001), 1);
         EXPECT_EQ(Number(14), c.powerState);
-        EXPECT_TRUE(object->PortIsOpen());
+        EXPECT_TRUE(Probe::PortIsOpen(object));
         ASSERT_EQ(Enable(0), 0);
         EXPECT_EQ(events.ids, (std::vector<DWORD>{MSG_DRAWER_LOST, MSG_DRAWER_BACK}));
         EXPECT_EQ(events.types, (std::vector<WORD>{EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE}));
@@ -274,8 +274,8 @@ TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromp
     auto start = Clock::now();
     ASSERT_EQ(CallLong(so.get(), so_dispid::Release), 0);
     EXPECT_LT(MsSince(start), 1000);
-    EXPECT_FALSE(object->StatusMonitorRunning());
-    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_FALSE(Probe::StatusMonitorRunning(object));
+    EXPECT_FALSE(Probe::PortIsOpen(object));
     EXPECT_EQ(Number(3), 0);
     EXPECT_EQ(Number(1), 0);
 
@@ -285,9 +285,9 @@ TEST_F(StatusMonitor, ReleaseAndCloseOfAnEnabledClaimedDeviceStopEverythingPromp
     start = Clock::now();
     ASSERT_EQ(CallLong(so.get(), so_dispid::Close), 0);
     EXPECT_LT(MsSince(start), 1000);
-    EXPECT_FALSE(object->StatusMonitorRunning());
-    EXPECT_FALSE(object->EventDispatchRunning());
-    EXPECT_FALSE(object->PortIsOpen());
+    EXPECT_FALSE(Probe::StatusMonitorRunning(object));
+    EXPECT_FALSE(Probe::EventDispatchRunning(object));
+    EXPECT_FALSE(Probe::PortIsOpen(object));
 }
 
 TEST_F(StatusMonitor, ClaimFailsAtOnceWhileEnablingWithoutAClaimHoldsThePort) {
@@ -317,7 +317,7 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
         ASSERT_EQ(Claim(), 0);
         ASSERT_EQ(Enable(1), 0);
         drawer.Expect("UNPLUG");
-        ASSERT_TRUE(PumpUntil([&] { return !object->PortIsOpen(); }, 60000));
+        ASSERT_TRUE(PumpUntil([&] { return !Probe::PortIsOpen(object); }, 60000));
         const int before = api.m_opens;
         api.m_openDelayMs = 5000;
         // This row's reconnect, not the last row's opener that may still be stalled.
@@ -329,7 +329,7 @@ TEST_F(StatusMonitor, AStopNeverWaitsForAReconnectThatIsStillOpeningThePort) {
             ASSERT_EQ(CallLong(so.get(), call), 0);
         }
         EXPECT_LT(MsSince(start), 2600); // 1000 ms + one exchange's bound
-        EXPECT_FALSE(object->StatusMonitorRunning());
+        EXPECT_FALSE(Probe::StatusMonitorRunning(object));
         api.m_openDelayMs = 0;
         drawer.Expect("PLUG");
     }

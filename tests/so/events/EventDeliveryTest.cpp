@@ -22,7 +22,7 @@ protected:
         liveBefore = COPOSEvent::LiveCount();
         device.SetPort(L"COM200");
         ASSERT_EQ(Open(), 0);
-        ASSERT_NE(object->EventInterface().Window(), nullptr);
+        ASSERT_NE(Probe::EventInterface(object).Window(), nullptr);
     }
     void TearDown() override {
         so.reset();
@@ -36,7 +36,7 @@ protected:
     void QueueFromWorker(std::vector<long> statuses) {
         std::thread worker([this, statuses] {
             for (long s : statuses) {
-                object->EventInterface().QueueStatusUpdate(s);
+                Probe::EventInterface(object).QueueStatusUpdate(s);
             }
         });
         worker.join();
@@ -113,12 +113,12 @@ TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
     ASSERT_TRUE(PumpUntilCount(1));
     EXPECT_EQ(closeResult, 0);
     EXPECT_LT(closeMs, 1000);
-    EXPECT_FALSE(object->EventDispatchRunning());
+    EXPECT_FALSE(Probe::EventDispatchRunning(object));
     EXPECT_EQ(COPOSThread::ForcedStopCount(), forced);
 }
 
 TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEventAndAFreezeHoldsWhatPiledUp) {
-    CEventsCollection& queue = object->EventInterface().m_dispatchThread.m_events;
+    CEventsCollection& queue = Probe::EventInterface(object).m_dispatchThread.m_events;
     auto queued = [&] {
         CollectionLock lock(queue);
         return queue.Count();
@@ -147,7 +147,7 @@ TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEventAndAFreezeHoldsWhatPil
 }
 
 TEST_F(EventDelivery, OtherCommandsToTheWindowFireNothing) {
-    HWND window = object->EventInterface().Window();
+    HWND window = Probe::EventInterface(object).Window();
     auto send = [window](WPARAM command, COPOSEvent* record) {
         SendMessageW(window, WM_COMMAND, command, reinterpret_cast<LPARAM>(record));
     };
@@ -165,7 +165,7 @@ TEST_F(EventDelivery, OtherCommandsToTheWindowFireNothing) {
 }
 
 TEST_F(EventDelivery, WindowIsAHiddenChildOfTheDesktop) {
-    HWND window = object->EventInterface().Window();
+    HWND window = Probe::EventInterface(object).Window();
     wchar_t title[64] = {};
     GetWindowTextW(window, title, 64);
     EXPECT_STREQ(title, L"EventInterfaceWindow");
@@ -175,12 +175,12 @@ TEST_F(EventDelivery, WindowIsAHiddenChildOfTheDesktop) {
 }
 
 TEST_F(EventDelivery, ReopenAfterCloseReusesTheWindowWithANewDispatchThread) {
-    HWND window = object->EventInterface().Window();
+    HWND window = Probe::EventInterface(object).Window();
     ASSERT_EQ(Close(), 0);
-    EXPECT_FALSE(object->EventDispatchRunning());
+    EXPECT_FALSE(Probe::EventDispatchRunning(object));
     ASSERT_EQ(Open(), 0);
-    EXPECT_EQ(object->EventInterface().Window(), window);
-    EXPECT_TRUE(object->EventDispatchRunning());
+    EXPECT_EQ(Probe::EventInterface(object).Window(), window);
+    EXPECT_TRUE(Probe::EventDispatchRunning(object));
     QueueFromWorker({1});
     ASSERT_TRUE(PumpUntilCount(1));
 }
@@ -194,7 +194,7 @@ TEST_F(EventDelivery, CloseDropsRecordsQueuedOrAlreadyPostedToTheWindow) {
 
     // A dispatch thread that ended on its own leaves its queue to Close.
     ASSERT_EQ(Open(), 0);
-    object->EventInterface().m_dispatchThread.Stop(1000);
+    Probe::EventInterface(object).m_dispatchThread.Stop(1000);
     QueueFromWorker({1});
     ASSERT_EQ(Close(), 0);
     EXPECT_EQ(COPOSEvent::LiveCount(), liveBefore);
@@ -202,7 +202,7 @@ TEST_F(EventDelivery, CloseDropsRecordsQueuedOrAlreadyPostedToTheWindow) {
     ASSERT_EQ(Open(), 0);
     QueueFromWorker({1});
     MSG msg;
-    HWND window = object->EventInterface().Window();
+    HWND window = Probe::EventInterface(object).Window();
     auto posted = [&] { return PeekMessageW(&msg, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE; };
     for (auto start = Clock::now(); !posted() && MsSince(start) < 10000;) {
         Sleep(5);
@@ -220,7 +220,7 @@ TEST_F(EventDelivery, FreezeEndsWithItsSession) {
     Freeze(true);
     ASSERT_EQ(Close(), 0);
     ASSERT_EQ(Open(), 0);
-    EXPECT_FALSE(object->EventInterface().m_dispatchThread.m_bFrozen);
+    EXPECT_FALSE(Probe::EventInterface(object).m_dispatchThread.m_bFrozen);
     QueueFromWorker({1});
     ASSERT_TRUE(PumpUntilCount(1));
 }
