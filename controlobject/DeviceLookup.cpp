@@ -2,9 +2,11 @@
 #include "DeviceLookup.h"
 
 #include "opos/OposConstants.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
-#include <cwchar>
+#include <optional>
+#include <utility>
 
 namespace vtx::co {
 
@@ -23,27 +25,12 @@ bool OpenChild(HKEY parent, const std::wstring& name, UniqueRegKey& out) {
 } // namespace
 
 bool ReadText(HKEY key, const wchar_t* valueName, std::wstring& out) {
-    // RegGetValue adds the terminating NUL a value may have been stored without.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD bytes = 0;
-        LSTATUS rc = RegGetValueW(key, nullptr, valueName, RRF_RT_REG_SZ, nullptr, nullptr, &bytes);
-        if (rc != ERROR_SUCCESS) {
-            return false;
-        }
-        std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        rc = RegGetValueW(key, nullptr, valueName, RRF_RT_REG_SZ, nullptr, text.data(), &bytes);
-        if (rc == ERROR_MORE_DATA) {
-            continue; // changed in between
-        }
-        if (rc != ERROR_SUCCESS) {
-            return false;
-        }
-        text.resize(wcsnlen(text.c_str(), text.size()));
-        out = std::move(text);
-        return true;
+    std::optional<std::wstring> text = ReadRegistryText(key, valueName, kRegistryTextUnlimited);
+    if (!text) {
+        return false;
     }
-    return false;
+    out = std::move(*text);
+    return true;
 }
 
 LookupResult FindDevice(const std::wstring& name, DeviceEntry& out) {

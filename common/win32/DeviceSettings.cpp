@@ -42,7 +42,7 @@ std::optional<uint64_t> CDeviceSettings::Number(const wchar_t* name) const {
 }
 
 std::optional<std::wstring> CDeviceSettings::Text(const wchar_t* name) const {
-    return ReadRegistryText(SourceOf(name), name);
+    return ReadRegistryText(SourceOf(name), name, kDeviceTextMaxChars);
 }
 
 } // namespace vtx

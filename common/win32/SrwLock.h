@@ -1,8 +1,28 @@
 #pragma once
-// Scope guards for a slim reader/writer lock: held from construction to the end of the scope.
+// A slim reader/writer lock with the member names std::lock_guard and std::shared_lock use, and the
+// scope guard kept for code that still holds a bare SRWLOCK.
 #include <windows.h>
 
 namespace vtx {
+
+// Not recursive: a thread that holds it in either mode must not take it again.
+class SrwLock {
+public:
+    constexpr SrwLock() noexcept = default;
+    SrwLock(const SrwLock&) = delete;
+    SrwLock& operator=(const SrwLock&) = delete;
+
+    void lock() noexcept { AcquireSRWLockExclusive(&m_lock); }
+    bool try_lock() noexcept { return TryAcquireSRWLockExclusive(&m_lock) != 0; }
+    void unlock() noexcept { ReleaseSRWLockExclusive(&m_lock); }
+    void lock_shared() noexcept { AcquireSRWLockShared(&m_lock); }
+    void unlock_shared() noexcept { ReleaseSRWLockShared(&m_lock); }
+    // For SleepConditionVariableSRW.
+    PSRWLOCK native() noexcept { return &m_lock; }
+
+private:
+    SRWLOCK m_lock = SRWLOCK_INIT;
+};
 
 class SrwExclusive {
 public:
@@ -10,17 +30,6 @@ public:
     ~SrwExclusive() { ReleaseSRWLockExclusive(&m_lock); }
     SrwExclusive(const SrwExclusive&) = delete;
     SrwExclusive& operator=(const SrwExclusive&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
-
-class SrwShared {
-public:
-    explicit SrwShared(SRWLOCK& lock) noexcept : m_lock(lock) { AcquireSRWLockShared(&m_lock); }
-    ~SrwShared() { ReleaseSRWLockShared(&m_lock); }
-    SrwShared(const SrwShared&) = delete;
-    SrwShared& operator=(const SrwShared&) = delete;
 
 private:
     SRWLOCK& m_lock;

@@ -63,20 +63,23 @@ UniqueHandle CreateManualResetEvent();
 // Unnamed mutex, created unowned.
 UniqueHandle CreateUnownedMutex();
 
-// Holds a mutex for a scope. An abandoned mutex counts as taken.
-class MutexLock {
+// An unnamed kernel mutex (none when default-constructed), for std::lock_guard. An abandoned mutex
+// counts as taken; unlocking keeps the caller's last error, as a failure path needs it afterwards.
+class KernelMutex {
 public:
-    explicit MutexLock(HANDLE mutex) noexcept : m_mutex(mutex) { WaitForSingleObject(m_mutex, INFINITE); }
-    MutexLock(const MutexLock&) = delete;
-    MutexLock& operator=(const MutexLock&) = delete;
-    ~MutexLock() {
+    KernelMutex() noexcept = default;
+    explicit KernelMutex(UniqueHandle mutex) noexcept : m_mutex(std::move(mutex)) {}
+
+    explicit operator bool() const noexcept { return m_mutex.valid(); }
+    void lock() noexcept { WaitForSingleObject(m_mutex.get(), INFINITE); }
+    void unlock() noexcept {
         DWORD err = GetLastError();
-        ReleaseMutex(m_mutex);
+        ReleaseMutex(m_mutex.get());
         SetLastError(err);
     }
 
 private:
-    HANDLE m_mutex;
+    UniqueHandle m_mutex;
 };
 
 } // namespace vtx

@@ -2,6 +2,7 @@
 #include "registry/RegistryApi.h"
 
 #include "registry/AnsiText.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <charconv>
@@ -89,13 +90,10 @@ std::optional<std::wstring> ReadRegistryText(HKEY root, std::wstring_view subKey
     if (!key) {
         return std::nullopt;
     }
-    Bytes buffer(capacity);
-    DWORD size = capacity;
-    if (RegQueryValueExA(key.get(), ToAnsi(name).c_str(), nullptr, nullptr, buffer.data(), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return StoredText(buffer.data(), size);
+    // The capacity was an ANSI buffer: one byte a character and one for the NUL.
+    const size_t maxChars = capacity > 0 ? capacity - 1 : 0;
+    return vtx::ReadRegistryText(key.get(), std::wstring(name).c_str(), maxChars,
+                                 RegistryTextTypes::AsStored);
 }
 
 RegValue ReadRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view name, short type,

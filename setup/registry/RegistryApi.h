@@ -29,8 +29,8 @@ bool WriteRegistryValue(HKEY root, std::wstring_view subKey, std::wstring_view n
 // opened. A value that does not fit the buffers ends the listing.
 std::optional<ValueTable> ListRegistryValues(HKEY root, std::wstring_view subKey);
 
-// A text value read into a buffer of `capacity` bytes: exactly the characters
-// stored, less one terminating NUL when there is one. `view` as for writes.
+// A REG_SZ or REG_EXPAND_SZ value as stored, up to its first NUL, when it fits
+// `capacity` characters with its NUL. `view` as for writes.
 std::optional<std::wstring> ReadRegistryText(HKEY root, std::wstring_view subKey, std::wstring_view name,
                                              DWORD capacity, REGSAM view = 0);
 

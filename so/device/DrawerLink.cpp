@@ -8,6 +8,8 @@
 #include "device/WriteFailure.h"
 #include "opos/OposConstants.h"
 
+#include <mutex>
+
 namespace vtx {
 
 namespace {
@@ -19,18 +21,18 @@ CDrawerLink::CDrawerLink(CTraceLog& trace, std::atomic<long>& drawerOpened)
     : m_trace(trace), m_drawerOpened(drawerOpened), m_hPortMutex(CreateUnownedMutex()) {}
 
 void CDrawerLink::SetTarget(const std::wstring& portName, unsigned long baudRate) {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     m_strPortName = portName;
     m_nBaudRate = baudRate;
 }
 
 bool CDrawerLink::Open(const std::wstring& portName, unsigned long baudRate) {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     return OpenLocked(portName, baudRate);
 }
 
 bool CDrawerLink::OpenTarget(int attempts) {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     for (int i = 0; i < attempts; ++i) {
         if (OpenLocked(m_strPortName, m_nBaudRate)) {
             return true;
@@ -66,7 +68,7 @@ bool CDrawerLink::OpenLocked(const std::wstring& portName, unsigned long baudRat
 }
 
 void CDrawerLink::Drop(const char* reason) {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     DropLocked(reason, false);
 }
 
@@ -90,12 +92,12 @@ bool CDrawerLink::ReopenLocked() {
 }
 
 bool CDrawerLink::SendStatusRequest() {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     return SendStatusRequestLocked();
 }
 
 int CDrawerLink::ReadStatusReply() {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     return ReadStatusReplyLocked();
 }
 
@@ -134,7 +136,7 @@ bool CDrawerLink::QueryDrawerState(bool lastKnown, bool* answered) {
     if (answered != nullptr) {
         *answered = false;
     }
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     const uint64_t exchange = ++m_nExchanges;
     // A byte that came after an earlier exchange gave up is no answer to this
     // one: a port whose input cannot be emptied is asked nothing.
@@ -174,7 +176,7 @@ bool CDrawerLink::QueryDrawerState(bool lastKnown, bool* answered) {
 long CDrawerLink::WriteOpenCommand() {
     // One hold covers the reopen and the write: a poll that goes unanswered
     // in between would otherwise drop the port under the command.
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     if (!ReopenLocked()) {
         return opos::OPOS_E_NOHARDWARE;
     }
@@ -195,13 +197,13 @@ long CDrawerLink::WriteOpenCommand() {
 uint64_t CDrawerLink::BeginWait() {
     // Under the mutex, so no exchange begun before this point can store its
     // answer after it.
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     m_drawerOpened = 1; // taken as open until the drawer answers otherwise
     return m_nExchanges + 1;
 }
 
 bool CDrawerLink::AnsweredClosedSince(uint64_t first, bool answered) {
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     if (!answered) {
         // A drawer that stopped answering: try for the port again.
         ReopenLocked();
@@ -216,7 +218,7 @@ bool CDrawerLink::Reconnect(HANDLE stopRequest) {
     long number = 0;
     unsigned long baudRate = 0;
     {
-        MutexLock lock(m_hPortMutex.get());
+        std::lock_guard lock(m_hPortMutex);
         if (!m_bReopenPort) {
             return true;
         }
@@ -246,7 +248,7 @@ bool CDrawerLink::Reconnect(HANDLE stopRequest) {
         m_trace.Log(kTraceCalls, "reconnect: port still missing (error %lu)", opener->Error());
         return false;
     }
-    MutexLock lock(m_hPortMutex.get());
+    std::lock_guard lock(m_hPortMutex);
     if (!m_bReopenPort || m_serialPort.IsOpen()) {
         // Another path opened it meanwhile; ours is closed with the opener.
         return m_serialPort.IsOpen();

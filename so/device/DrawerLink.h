@@ -83,7 +83,7 @@ private:
 
     CTraceLog& m_trace;
     std::atomic<long>& m_drawerOpened;
-    UniqueHandle m_hPortMutex;
+    KernelMutex m_hPortMutex;
     CSerialPort m_serialPort;
     std::wstring m_strPortName;
     unsigned long m_nBaudRate = 9600;

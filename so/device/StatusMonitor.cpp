@@ -8,7 +8,8 @@
 #include "device/StatusMonitor.h"
 
 #include "opos/OposConstants.h"
-#include "win32/SrwLock.h"
+
+#include <mutex>
 
 namespace vtx {
 
@@ -51,7 +52,7 @@ void CStatusMonitor::Stop() {
 }
 
 void CStatusMonitor::RestartPowerReporting() {
-    SrwExclusive lock(m_powerLock);
+    std::lock_guard lock(m_powerLock);
     m_powerState = opos::OPOS_PS_UNKNOWN;
 }
 
@@ -98,7 +99,7 @@ void CStatusMonitor::ReportPower(bool online) {
     }
     // A silent drawer cannot tell "off" from "offline".
     const long state = online ? opos::OPOS_PS_ONLINE : opos::OPOS_PS_OFF_OFFLINE;
-    SrwExclusive lock(m_powerLock);
+    std::lock_guard lock(m_powerLock);
     if (m_powerState.exchange(state) == state) {
         return;
     }

@@ -7,6 +7,7 @@
 #include "events/StatusSink.h"
 #include "trace/DeviceEventLog.h"
 #include "trace/TraceLog.h"
+#include "win32/SrwLock.h"
 
 #include <atomic>
 
@@ -59,7 +60,7 @@ private:
     std::atomic<long>& m_powerState;
     Settings m_settings;
     // Makes a report's change of PowerState and its event one step for RestartPowerReporting.
-    SRWLOCK m_powerLock = SRWLOCK_INIT;
+    SrwLock m_powerLock;
     COPOSThread m_thread;
 };
 

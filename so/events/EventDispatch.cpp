@@ -28,7 +28,7 @@ void CEventInterface::RunEventDispatch() {
     }
     {
         // The monitor may still be queuing while this thread ends.
-        CollectionLock lock(t.m_events);
+        std::lock_guard lock(t.m_events);
         t.m_events.RemoveAll();
     }
     t.SignalStopped();
@@ -49,7 +49,7 @@ void CEventInterface::DeliverQueuedEvents() {
     for (;;) {
         COPOSEvent* record = nullptr;
         {
-            CollectionLock lock(t.m_events);
+            std::lock_guard lock(t.m_events);
             if (t.m_events.Count() == 0) {
                 ResetEvent(t.WakeEvent());
                 return;
@@ -74,7 +74,7 @@ void CEventInterface::DeliverQueuedEvents() {
         }
         record->ReleaseHolder();
 
-        CollectionLock lock(t.m_events);
+        std::lock_guard lock(t.m_events);
         if (t.m_events.Count() != 0) {
             SetEvent(t.WakeEvent());
         } else {

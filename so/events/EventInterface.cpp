@@ -127,7 +127,7 @@ long CEventInterface::QueueStatusUpdate(long status) {
     auto* record = new CStatusUpdateEvent(status);
     ResetEvent(record->m_evDone.get());
     {
-        CollectionLock lock(m_dispatchThread.m_events);
+        std::lock_guard lock(m_dispatchThread.m_events);
         m_dispatchThread.m_events.Add(record);
     }
     SetEvent(m_dispatchThread.WakeEvent());
@@ -168,7 +168,7 @@ void CEventInterface::Thaw() {
 }
 
 void CEventInterface::DiscardQueuedEvents() {
-    CollectionLock lock(m_dispatchThread.m_events);
+    std::lock_guard lock(m_dispatchThread.m_events);
     m_dispatchThread.m_events.RemoveAll();
 }
 

@@ -24,16 +24,15 @@ COPOSEvent* CObjectCollection::RemoveHead() {
     return head;
 }
 
-void CObjectCollection::Lock() const {
+void CObjectCollection::lock() const {
     if (m_hMutex) {
-        // An abandoned mutex counts as taken.
-        WaitForSingleObject(m_hMutex.get(), INFINITE);
+        m_hMutex.lock();
     }
 }
 
-void CObjectCollection::Unlock() const {
+void CObjectCollection::unlock() const {
     if (m_hMutex) {
-        ReleaseMutex(m_hMutex.get());
+        m_hMutex.unlock();
     }
 }
 

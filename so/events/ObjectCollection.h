@@ -1,11 +1,12 @@
 #pragma once
 // The event queue's list of records and its mutex. The status monitor adds under
-// the lock; the dispatch thread takes, and the Control Object's thread discards, under it too.
+// the lock; the dispatch thread takes, and the application's thread discards, under it too.
 #include "events/OPOSEvent.h"
 #include "win32/UniqueHandle.h"
 
 #include <cstddef>
 #include <deque>
+#include <mutex>
 
 namespace vtx {
 
@@ -28,15 +29,15 @@ public:
     size_t Count() const { return m_items.size(); }
 
     // Without a mutex the collection works unguarded.
-    void InstallMutex(UniqueHandle mutex) { m_hMutex = std::move(mutex); }
-    void Lock() const;
-    void Unlock() const;
+    void InstallMutex(UniqueHandle mutex) { m_hMutex = KernelMutex(std::move(mutex)); }
+    void lock() const;
+    void unlock() const;
 
     int m_nKind = 0;
 
 private:
     std::deque<COPOSEvent*> m_items;
-    UniqueHandle m_hMutex;
+    mutable KernelMutex m_hMutex;
 };
 
 inline constexpr int COLLECTION_KIND_EVENTS = 4;
@@ -45,18 +46,6 @@ inline constexpr int COLLECTION_KIND_EVENTS = 4;
 class CEventsCollection : public CObjectCollection {
 public:
     bool IsKind(int kind) const override { return kind == COLLECTION_KIND_EVENTS; }
-};
-
-// Holds a collection's lock for a scope.
-class CollectionLock {
-public:
-    explicit CollectionLock(const CObjectCollection& c) : m_c(c) { m_c.Lock(); }
-    ~CollectionLock() { m_c.Unlock(); }
-    CollectionLock(const CollectionLock&) = delete;
-    CollectionLock& operator=(const CollectionLock&) = delete;
-
-private:
-    const CObjectCollection& m_c;
 };
 
 } // namespace vtx

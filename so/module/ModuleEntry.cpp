@@ -6,7 +6,6 @@
 #include "com/EntryGuard.h"
 #include "module/ClassRegistration.h"
 #include "com/ModuleLock.h"
-#include "module/TypeLibRegistration.h"
 #include "module/VTXCashDrawerApp.h"
 #include "trace/TraceLog.h"
 #include "win32/ModulePath.h"

@@ -1,15 +1,20 @@
-// The cash drawer's properties and the device values read at Open. Control Object's thread only,
+// The cash drawer's properties and the device values read at Open. The application's thread only,
 // but DrawerOpened and PowerState, which the status monitor writes too.
 #include "service/CashDrawerProperties.h"
 
 #include "opos/OposConstants.h"
 #include "win32/DeviceSettings.h"
+#include "win32/RegistryValues.h"
 #include "win32/UniqueRegKey.h"
 
 #include <algorithm>
-#include <cwchar>
 
 namespace vtx {
+
+namespace {
+// The longest port name taken, besides its NUL.
+constexpr size_t kPortNameMaxChars = 511;
+} // namespace
 
 CCashDrawerProperties::CCashDrawerProperties() {
     Reset();
@@ -42,19 +47,8 @@ bool CCashDrawerProperties::ReadRegistry(const std::wstring& keyPath, CTraceLog*
 
     // A missing, non-text or oversized value leaves no port name, so every
     // open attempt fails cleanly rather than on a stale or truncated name.
-    wchar_t buffer[512];
-    DWORD type = REG_SZ;
-    DWORD bytes = sizeof(buffer);
-    LSTATUS rc =
-        RegQueryValueExW(key.get(), L"Port", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
-    if (rc != ERROR_SUCCESS || type != REG_SZ || bytes > sizeof(buffer)) {
-        m_strPortName.clear();
-        return true;
-    }
-    // The stored text may lack its terminating NUL: the byte count sets the end.
-    size_t units = bytes / sizeof(wchar_t);
-    size_t length = wcsnlen(buffer, units);
-    m_strPortName.assign(buffer, length);
+    m_strPortName = ReadRegistryText(key.get(), L"Port", kPortNameMaxChars, RegistryTextTypes::Plain)
+                        .value_or(std::wstring());
     return true;
 }
 

@@ -4,9 +4,9 @@
 
 #include "EventMessages.h"
 #include "trace/WindowsEventLog.h"
-#include "win32/SrwLock.h"
 
 #include <cwchar>
+#include <mutex>
 #include <utility>
 
 namespace vtx {
@@ -35,7 +35,7 @@ CEventLogReporter& CEventLogReporter::Process() {
 
 void CEventLogReporter::SetEnabled(const std::wstring& device, bool enabled) noexcept {
     try {
-        SrwExclusive hold(m_lock);
+        std::lock_guard hold(m_lock);
         m_devices[device].enabled = enabled;
     } catch (...) {
         // No memory for the device's history: it keeps the default.
@@ -74,7 +74,7 @@ bool CEventLogReporter::Report(const std::wstring& device, EventKind kind, const
     try {
         unsigned long leftOut = 0;
         {
-            SrwExclusive hold(m_lock);
+            std::lock_guard hold(m_lock);
             DeviceHistory& history = m_devices[device];
             if (!history.enabled || !Decide(history, kind, &leftOut)) {
                 return false;
@@ -100,7 +100,7 @@ bool CEventLogReporter::Report(const std::wstring& device, EventKind kind, const
 }
 
 IEventLogWriter* CEventLogReporter::ReplaceWriter(IEventLogWriter* writer) noexcept {
-    SrwExclusive hold(m_lock);
+    std::lock_guard hold(m_lock);
     m_devices.clear();
     return m_writer.exchange(writer);
 }

@@ -12,6 +12,7 @@
 // and is held only to decide; the entry is written after it is let go, so a slow event log
 // holds up the calling thread alone.
 #include "trace/EventLogWriter.h"
+#include "win32/SrwLock.h"
 
 #include <atomic>
 #include <map>
@@ -70,7 +71,7 @@ private:
 
     std::atomic<IEventLogWriter*> m_writer;
     const Clock m_clock;
-    SRWLOCK m_lock = SRWLOCK_INIT;
+    SrwLock m_lock;
     std::map<std::wstring, DeviceHistory> m_devices;
 };
 

@@ -11,12 +11,13 @@
 #include "trace/TraceLog.h"
 
 #include "trace/EventLogReporter.h"
-#include "win32/SrwLock.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 #include <utility>
 
 namespace vtx {
@@ -149,7 +150,7 @@ namespace {
 
 // Every queue of this module that is alive, so that the end of the process
 // finds them. Each queue links itself in and out; the lock is held for that only.
-SRWLOCK g_queuesLock = SRWLOCK_INIT;
+SrwLock g_queuesLock;
 TraceQueue* g_queues = nullptr;
 
 } // namespace
@@ -161,7 +162,7 @@ struct TraceQueue {
           fileMutex(CreateMutexW(nullptr, FALSE, MutexNameOfFullPath(file).c_str())),
           wake(CreateAutoResetEvent()), stop(CreateManualResetEvent()), buffer(new char[kQueueBytes]),
           spare(new char[kQueueBytes]) {
-        SrwExclusive hold(g_queuesLock);
+        std::lock_guard hold(g_queuesLock);
         nextLive = g_queues;
         if (nextLive != nullptr) {
             nextLive->prevLive = this;
@@ -169,7 +170,7 @@ struct TraceQueue {
         g_queues = this;
     }
     ~TraceQueue() {
-        SrwExclusive hold(g_queuesLock);
+        std::lock_guard hold(g_queuesLock);
         (prevLive != nullptr ? prevLive->nextLive : g_queues) = nextLive;
         if (nextLive != nullptr) {
             nextLive->prevLive = prevLive;
@@ -193,7 +194,7 @@ struct TraceQueue {
     TraceQueue* nextLive = nullptr;
 
     // Guarded by lock.
-    SRWLOCK lock = SRWLOCK_INIT;
+    SrwLock lock;
     CONDITION_VARIABLE progress = CONDITION_VARIABLE_INIT; // the writer finished a batch
     std::unique_ptr<char[]> buffer;
     size_t queued = 0;
@@ -226,7 +227,7 @@ namespace {
 void Push(TraceQueue& queue, const char* line, size_t length) {
     bool wasEmpty = false;
     {
-        SrwExclusive hold(queue.lock);
+        std::lock_guard hold(queue.lock);
         ++queue.logged;
         if (queue.queued + length > kQueueBytes) {
             ++queue.dropped;
@@ -501,7 +502,7 @@ void RunWriter(TraceQueue& queue) {
         {
             // The batch is taken and described in one step, so the process end
             // finds it either still queued or in spare.
-            SrwExclusive hold(queue.lock);
+            std::lock_guard hold(queue.lock);
             std::swap(queue.buffer, queue.spare);
             queue.batchBytes = std::exchange(queue.queued, 0);
             queue.batchDropped = std::exchange(queue.dropped, 0);
@@ -514,7 +515,7 @@ void RunWriter(TraceQueue& queue) {
             ReportLostLines(queue);
         }
         {
-            SrwExclusive hold(queue.lock);
+            std::lock_guard hold(queue.lock);
             queue.batchBytes = 0;
             queue.finished = taken;
         }
@@ -603,19 +604,19 @@ std::shared_ptr<TraceQueue> StartWriter(std::wstring fullPath, std::string devic
 // is needed, because each writer holds a reference on the module until it has
 // ended, so the module cannot unload while a writer holds lines.
 void WriteTraceLogsAtProcessExit() noexcept {
-    if (!TryAcquireSRWLockExclusive(&g_queuesLock)) {
+    if (!g_queuesLock.try_lock()) {
         return; // a thread ended while it linked a queue in or out
     }
     const DWORD start = GetTickCount();
     for (TraceQueue* queue = g_queues; queue != nullptr; queue = queue->nextLive) {
-        if (!TryAcquireSRWLockExclusive(&queue->lock)) {
+        if (!queue->lock.try_lock()) {
             continue; // a thread ended in Log or in the writer's swap: this queue is torn
         }
         const DWORD spent = GetTickCount() - start;
         WriteWhatIsLeft(*queue, spent < kTraceFlushLimitMs ? kTraceFlushLimitMs - spent : 0);
-        ReleaseSRWLockExclusive(&queue->lock);
+        queue->lock.unlock();
     }
-    ReleaseSRWLockExclusive(&g_queuesLock);
+    g_queuesLock.unlock();
 }
 
 CTraceLog::CTraceLog() = default;
@@ -628,7 +629,7 @@ void CTraceLog::StopWriter() {
     m_level = kTraceOff;
     std::shared_ptr<TraceQueue> queue;
     {
-        SrwExclusive hold(m_lock);
+        std::lock_guard hold(m_lock);
         queue = std::move(m_queue);
     }
     UniqueHandle writer = std::move(m_writer);
@@ -656,7 +657,7 @@ void CTraceLog::Configure(const TraceSettings& settings, const std::wstring& dev
     if (!file.empty() && m_queue && WaitForSingleObject(m_writer.get(), 0) == WAIT_TIMEOUT &&
         m_queue->file == file && m_queue->device == device && m_queue->maxBytes == settings.maxBytes) {
         {
-            SrwExclusive hold(m_queue->lock);
+            std::lock_guard hold(m_queue->lock);
             m_queue->retryRollover = true;
         }
         m_level = settings.level;
@@ -671,7 +672,7 @@ void CTraceLog::Configure(const TraceSettings& settings, const std::wstring& dev
     if (!queue) {
         return;
     }
-    SrwExclusive hold(m_lock);
+    std::lock_guard hold(m_lock);
     m_queue = std::move(queue);
     m_device = std::move(device);
     m_writer = std::move(writer);
@@ -684,7 +685,7 @@ void CTraceLog::Log(int level, const char* format, ...) {
     }
     LastErrorKeeper keep;
     char line[kLineBytes];
-    SrwShared hold(m_lock);
+    std::shared_lock hold(m_lock);
     if (!m_queue) {
         return;
     }
@@ -700,21 +701,21 @@ void CTraceLog::Log(int level, const char* format, ...) {
 bool CTraceLog::Flush(DWORD limitMs) {
     std::shared_ptr<TraceQueue> queue;
     {
-        SrwShared hold(m_lock);
+        std::shared_lock hold(m_lock);
         queue = m_queue;
     }
     if (!queue) {
         return true;
     }
     const DWORD start = GetTickCount();
-    SrwExclusive hold(queue->lock);
+    std::lock_guard hold(queue->lock);
     const uint64_t target = queue->logged;
     while (queue->finished < target) {
         const DWORD spent = GetTickCount() - start;
         if (spent >= limitMs) {
             return false;
         }
-        SleepConditionVariableSRW(&queue->progress, &queue->lock, limitMs - spent, 0);
+        SleepConditionVariableSRW(&queue->progress, queue->lock.native(), limitMs - spent, 0);
     }
     return true;
 }

@@ -39,6 +39,7 @@
 // - m_lock says which writer and device name Log uses: shared in Log and
 //   Flush, exclusive in Configure and the destructor while they swap them.
 #include "trace/TraceSettings.h"
+#include "win32/SrwLock.h"
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -109,7 +110,7 @@ private:
     void StopWriter();
 
     std::atomic<int> m_level{kTraceOff};
-    SRWLOCK m_lock = SRWLOCK_INIT;
+    SrwLock m_lock;
     // Guarded by m_lock.
     std::shared_ptr<TraceQueue> m_queue;
     std::string m_device;

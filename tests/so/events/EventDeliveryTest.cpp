@@ -120,7 +120,7 @@ TEST_F(EventDelivery, CloseInsideTheHandlerCompletesWithinItsLimit) {
 TEST_F(EventDelivery, BlockedApplicationThreadLosesNoEventAndAFreezeHoldsWhatPiledUp) {
     CEventsCollection& queue = Probe::EventInterface(object).m_dispatchThread.m_events;
     auto queued = [&] {
-        CollectionLock lock(queue);
+        std::lock_guard lock(queue);
         return queue.Count();
     };
     for (bool freezeFirst : {false, true}) {

@@ -76,9 +76,9 @@ TEST(EventQueue, StatusRecordIsKindFiveWithItsDoneEventClear) {
 
 TEST(EventQueue, WorksWithoutALockAndWithOneAcrossThreads) {
     CEventsCollection unlocked;
-    unlocked.Lock(); // no mutex installed: both are no-ops
+    unlocked.lock(); // no mutex installed: both are no-ops
     unlocked.Add(new CStatusUpdateEvent(0));
-    unlocked.Unlock();
+    unlocked.unlock();
     EXPECT_EQ(unlocked.Count(), 1u);
 
     CEventsCollection locked;
@@ -86,7 +86,7 @@ TEST(EventQueue, WorksWithoutALockAndWithOneAcrossThreads) {
     constexpr int kPerThread = 500;
     auto produce = [&locked] {
         for (int i = 0; i < kPerThread; ++i) {
-            CollectionLock lock(locked);
+            std::lock_guard lock(locked);
             locked.Add(new CStatusUpdateEvent(i));
         }
     };

@@ -5,11 +5,14 @@
 #include "opos/OposConstants.h"
 #include "trace/TraceLog.h"
 #include "trace/TraceSettings.h"
+#include "win32/RegistryValues.h"
+#include "win32/UniqueRegKey.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -252,6 +255,33 @@ TEST_F(PortValue, PolicyValuesWinOverTheDevicesOwn) {
             EXPECT_NE(log.str().find("OpenService(\"CashDrawer\""), std::string::npos) << log.str();
             DeleteFileW(trace.file.c_str());
         }
+    }
+}
+
+// The one text reader under every caller: the room a limit gives, with or without the stored NUL, the
+// types each caller takes, an expansion past the limit, and no limit at all.
+TEST_F(PortValue, TextReaderKeepsEachCallersLimitAndTypes) {
+    using enum RegistryTextTypes;
+    ASSERT_TRUE(SetEnvironmentVariableW(L"VTX_READER", L"COM1234567890123"));
+    const std::wstring huge(5000, L'x');
+    const std::vector<
+        std::tuple<DWORD, std::wstring, bool, size_t, RegistryTextTypes, std::optional<std::wstring>>>
+        cases = {{REG_SZ, L"COM12", true, 5, Plain, L"COM12"},
+                 {REG_SZ, L"COM123", false, 5, Plain, L"COM123"},
+                 {REG_SZ, L"COM123", true, 5, Expanded, std::nullopt},
+                 {REG_SZ, huge, false, kRegistryTextUnlimited, Plain, huge},
+                 {REG_EXPAND_SZ, L"%VTX_READER%", true, 16, Plain, std::nullopt},
+                 {REG_EXPAND_SZ, L"%VTX_READER%", true, 12, AsStored, L"%VTX_READER%"},
+                 {REG_EXPAND_SZ, L"%VTX_READER%", true, 16, Expanded, L"COM1234567890123"},
+                 {REG_EXPAND_SZ, L"%VTX_READER%", true, 15, Expanded, std::nullopt},
+                 {REG_MULTI_SZ, L"COM1", true, 5, AsStored, std::nullopt}};
+    for (const auto& [type, stored, withNul, maxChars, types, expected] : cases) {
+        device.SetRaw(L"Text", type, stored.c_str(),
+                      static_cast<DWORD>((stored.size() + withNul) * sizeof(wchar_t)));
+        UniqueRegKey key;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, device.Path().c_str(), 0, KEY_QUERY_VALUE, key.put()), 0);
+        EXPECT_EQ(ReadRegistryText(key.get(), L"Text", maxChars, types), expected)
+            << type << " " << stored.size() << " " << maxChars;
     }
 }
 
