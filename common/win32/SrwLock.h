@@ -1,6 +1,5 @@
 #pragma once
-// A slim reader/writer lock with the member names std::lock_guard and std::shared_lock use, and the
-// scope guard kept for code that still holds a bare SRWLOCK.
+// A slim reader/writer lock with the member names std::lock_guard and std::shared_lock use.
 #include <windows.h>
 
 namespace vtx {
@@ -22,17 +21,6 @@ public:
 
 private:
     SRWLOCK m_lock = SRWLOCK_INIT;
-};
-
-class SrwExclusive {
-public:
-    explicit SrwExclusive(SRWLOCK& lock) noexcept : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
-    ~SrwExclusive() { ReleaseSRWLockExclusive(&m_lock); }
-    SrwExclusive(const SrwExclusive&) = delete;
-    SrwExclusive& operator=(const SrwExclusive&) = delete;
-
-private:
-    SRWLOCK& m_lock;
 };
 
 } // namespace vtx

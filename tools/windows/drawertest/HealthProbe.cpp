@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace vtx::drawertest {
@@ -126,17 +127,17 @@ public:
     void Step(const char* step) { m_step = step; }
     DWORD ElapsedMs() const { return static_cast<DWORD>(GetTickCount64() - m_start); }
     void SetFacts(const CheckFacts& facts) {
-        SrwExclusive lock(m_lock);
+        std::lock_guard lock(m_lock);
         m_facts = facts;
     }
     void Decide(CheckCode code, std::string detail, const char* drawer = "unknown", long answerMs = -1) {
-        SrwExclusive lock(m_lock);
+        std::lock_guard lock(m_lock);
         m_result = {code, std::move(detail), drawer, answerMs};
         m_decided = true;
     }
     // Prints the last line once; the exit code.
     int Print() {
-        SrwExclusive lock(m_lock);
+        std::lock_guard lock(m_lock);
         if (!m_printed) {
             std::printf("%s\n", SummaryLine(m_facts, m_result, m_json).c_str());
             std::fflush(stdout);
@@ -152,7 +153,7 @@ private:
             return 0;
         }
         {
-            SrwExclusive lock(self->m_lock);
+            std::lock_guard lock(self->m_lock);
             if (!self->m_decided) {
                 self->m_result = {kDrawerFault, std::string("no result within ") +
                                                     std::to_string(kCheckLimitMs) + " ms (stuck " +
@@ -168,7 +169,7 @@ private:
     const bool m_json;
     const ULONGLONG m_start;
     std::atomic<const char*> m_step{"starting"};
-    SRWLOCK m_lock = SRWLOCK_INIT;
+    SrwLock m_lock;
     CheckFacts m_facts;
     CheckResult m_result;
     bool m_decided = false;
