@@ -1,5 +1,5 @@
 // The OPOS members of the Control Object, forwarded to the service object or
-// answered here. On the Control Object's thread, as every call to it.
+// answered here. On the application's thread, as every call to it.
 #include "CashDrawerControl.h"
 
 #include "DeviceLookup.h"

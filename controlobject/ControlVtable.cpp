@@ -1,6 +1,6 @@
 // The dual interface ICashDrawerControl as early-bound clients call it: each
 // vtable member is an Invoke of its DISPID, so both bindings share one table,
-// one set of argument rules and one result. On the Control Object's thread.
+// one set of argument rules and one result. On the application's thread.
 #include "CashDrawerControl.h"
 
 #include "ControlObjectIds.h"

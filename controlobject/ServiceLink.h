@@ -1,6 +1,6 @@
 #pragma once
 // The opened service object, reached through its IDispatch with its members
-// bound by name when it was opened. Used on the Control Object's thread only.
+// bound by name when it was opened. Used on the application's thread only.
 #include <windows.h>
 #include <oaidl.h>
 

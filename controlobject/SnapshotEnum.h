@@ -2,7 +2,7 @@
 // Enumerators of connection points and of connections: each walks a copy of
 // the list taken when the first of its family was made, so that advising or
 // unadvising meanwhile (even from inside an event) cannot disturb a walk.
-// Clones share that copy. Used on the Control Object's thread, as every
+// Clones share that copy. Used on the application's thread, as every
 // enumerator a client gets from an apartment-threaded object is.
 #include <windows.h>
 #include <ocidl.h>

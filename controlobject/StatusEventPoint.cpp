@@ -1,5 +1,5 @@
 // The Control Object's connection point for its events: sinks advised, enumerated and
-// called. Used on the Control Object's thread only.
+// called. Used on the application's thread only.
 #include "StatusEventPoint.h"
 
 #include "ControlIdentity.h"

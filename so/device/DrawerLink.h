@@ -1,5 +1,5 @@
 #pragma once
-// CDrawerLink: the drawer's serial port and what must agree with it. The Control Object's thread
+// CDrawerLink: the drawer's serial port and what must agree with it. The application's thread
 // (claim, enable, commands, the wait) and the status monitor share it; every member is under the
 // port mutex, and the atomics are also read without it by code that only looks.
 //

@@ -1,6 +1,6 @@
 #pragma once
 // WaitForDrawerClose's loop: polls through the drawer link and sounds the speaker until the
-// drawer answers "closed" or stops answering for good. Runs on the Control Object's thread.
+// drawer answers "closed" or stops answering for good. Runs on the application's thread.
 #include "device/DrawerLink.h"
 #include "device/Speaker.h"
 #include "trace/DeviceEventLog.h"

@@ -3,7 +3,7 @@
 // change between open and closed. It reopens a dropped port when the site asks for it
 // ("AutoReconnect") and reports power when the application does (PowerNotify); a drawer that
 // stops answering or comes back goes to the event log either way. The port
-// is shared with the Control Object's thread through the drawer link (protocol:
+// is shared with the application's thread through the drawer link (protocol:
 // so/device/models/drawer_link.pml; its stop: so/events/models/worker_stop.pml).
 #include "device/StatusMonitor.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // CStatusMonitor: the thread that polls the drawer while the device is enabled. Start, Stop,
-// IsRunning and RestartPowerReporting belong to the Control Object's thread; Run and the
+// IsRunning and RestartPowerReporting belong to the application's thread; Run and the
 // power reports run on the monitor's thread, which alone reads m_settings and its previous value.
 #include "device/DrawerLink.h"
 #include "events/OPOSThread.h"

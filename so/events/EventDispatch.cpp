@@ -1,5 +1,5 @@
 // The event dispatch thread: hands queued records to the event window one at
-// a time, so events fire on the Control Object's thread in queue order.
+// a time, so events fire on the application's thread in queue order.
 // Protocol mirrored by so/events/models/event_delivery.pml.
 #include "events/EventInterface.h"
 

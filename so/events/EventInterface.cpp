@@ -1,4 +1,4 @@
-// The hidden event window: created on the Control Object's thread, which alone runs
+// The hidden event window: created on the application's thread, which alone runs
 // its handler; the dispatch thread only posts to it.
 #include "events/EventInterface.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The event window and the dispatch thread it is fed by. The window, its
-// handlers and the held records belong to the Control Object's thread; the
+// handlers and the held records belong to the application's thread; the
 // dispatch thread only posts to the window; workers only queue.
 #include "events/EventDispatchThread.h"
 #include "events/EventOwner.h"
@@ -16,7 +16,7 @@ inline constexpr UINT EVENT_THAW_COMMAND_ID = 1125;
 inline constexpr int EVENT_WINDOW_ID = 1463;
 inline constexpr DWORD EVENT_HANDOVER_LIMIT_MS = 500;
 
-// Carries events from the worker threads to the Control Object's thread: a
+// Carries events from the worker threads to the application's thread: a
 // hidden window created on that thread, and the dispatch thread that posts
 // queued records to it one at a time.
 class CEventInterface : public IStatusSink {
@@ -25,7 +25,7 @@ public:
     CEventInterface(const CEventInterface&) = delete;
     CEventInterface& operator=(const CEventInterface&) = delete;
     // Stops a dispatch thread that still runs, then destroys the window.
-    // Runs on the window's thread.
+    // Runs on the application's thread.
     virtual ~CEventInterface();
 
     // Records the owner; creates the window on the calling thread the first
@@ -37,12 +37,12 @@ public:
     // dispatch thread. Throws std::bad_alloc when no record can be made.
     long QueueStatusUpdate(long status) override;
 
-    // The window's WM_COMMAND handling, on the window's thread.
+    // The window's WM_COMMAND handling, on the application's thread.
     BOOL HandleCommand(WPARAM wParam, LPARAM lParam);
     BOOL FireEvent(COPOSEvent* record);
 
     // Gives back the records of messages still queued for the window and those
-    // held while frozen, so none fires after Close. On the window's thread,
+    // held while frozen, so none fires after Close. On the application's thread,
     // with the dispatch thread stopped.
     void ReleasePendingMessages();
     // Empties the event queue, whether or not a dispatch thread ever served it.

@@ -1,6 +1,6 @@
 #pragma once
 // IEventOwner: what the event window needs of the object it fires for. Called on the
-// Control Object's thread (the window's), and Trace from the dispatch thread too.
+// application's thread (the window's), and Trace from the dispatch thread too.
 #include <windows.h>
 #include <oaidl.h>
 

@@ -1,5 +1,5 @@
 // Event records: the process-wide live count, and the last holder's release, which
-// may come on the dispatch thread or on the Control Object's thread.
+// may come on the dispatch thread or on the application's thread.
 #include "events/OPOSEvent.h"
 
 namespace vtx {

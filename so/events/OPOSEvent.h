@@ -1,5 +1,5 @@
 #pragma once
-// One event on its way from a worker thread to the Control Object's thread.
+// One event on its way from a worker thread to the application's thread.
 // Shared between the dispatch thread and the window message that carries it:
 // whichever lets go last frees it, so a record whose hand-over timed out is
 // reclaimed once its message has been handled, and never before.

@@ -1,5 +1,5 @@
 #pragma once
-// CCashDrawer, the service object. Dispatch methods run on the Control Object's thread; the
+// CCashDrawer, the service object. Dispatch methods run on the application's thread; the
 // drawer link and the status monitor own what the monitor's thread shares with it.
 #include <windows.h>
 #include <oaidl.h>
@@ -126,7 +126,7 @@ private:
     XDispatch m_xDispatch{*this};
 
     CCashDrawerProperties m_properties;
-    // Only ever written on the Control Object's thread; Close sets it from
+    // Only ever written on the application's thread; Close sets it from
     // inside the message pump of a waiting Claim.
     bool m_bAbortClaim = false;
     // Borrowed: the Control Object outlives its service object's use of it.

@@ -1,5 +1,5 @@
 #pragma once
-// The cash drawer's properties and device values. Control Object's thread, except the
+// The cash drawer's properties and device values. The application's thread, except the
 // atomic DrawerOpened, which the status monitor writes too.
 #include "device/StatusMonitor.h"
 #include "service/CommonProperties.h"

@@ -1,5 +1,5 @@
 // OpenService's link to the Control Object: the DISPIDs of its SODirectIO and
-// SOStatusUpdate callbacks, looked up once. Control Object's thread.
+// SOStatusUpdate callbacks, looked up once. The application's thread.
 #include "service/CashDrawer.h"
 
 #include "opos/OposConstants.h"

@@ -1,5 +1,5 @@
 // The service object's drawer methods: enabling, the open-drawer command and the wait, as
-// short entry points into the drawer link and the status monitor. Control Object's thread only.
+// short entry points into the drawer link and the status monitor. The application's thread only.
 #include "service/CashDrawer.h"
 
 #include "device/DrawerWait.h"

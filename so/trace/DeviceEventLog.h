@@ -1,7 +1,7 @@
 #pragma once
 // CDeviceEventLog: one device's faults for the Application log, handed down from the service object
 // to the drawer link's users and the workers' stops, so that the lower layers report without
-// knowing the service object. Configure runs on the Control Object's thread while no worker
+// knowing the service object. Configure runs on the application's thread while no worker
 // runs (Open); the reports run on the thread that met the fault, never under the port mutex.
 #include "trace/EventLogReporter.h"
 

@@ -20,7 +20,7 @@
 //   moment there is room for a line: when the writer has caught up, or before
 //   the next line it writes. A log's last counts are written even past twice
 //   the cap, so a file ends saying what it misses.
-// - Configure and the destructor run on the Control Object's thread. They
+// - Configure and the destructor run on the application's thread. They
 //   start the writer (Configure with tracing on) and stop it: a stop asks it to
 //   write what is queued and end, and waits at most kTraceFlushLimitMs. A
 //   writer still busy then (a slow share, a mutex another process holds) is
@@ -114,7 +114,7 @@ private:
     // Guarded by m_lock.
     std::shared_ptr<TraceQueue> m_queue;
     std::string m_device;
-    // The writer's thread handle: the Control Object's thread only.
+    // The writer's thread handle: the application's thread only.
     UniqueHandle m_writer;
 };
 

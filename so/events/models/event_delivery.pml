@@ -15,7 +15,7 @@
  * the same behind (a queue nobody serves), so that is not modelled apart.
  * With -DSESSIONS=2 the owner may open the object again after Close (the
  * check runs it with NREC=2 and MAXOPS=2, to stay small). The
- * Control Object's thread (owner) pumps the window's messages and makes the
+ * application's thread (owner) pumps the window's messages and makes the
  * calls an application makes, also from inside an event handler (not
  * OpenService there). The frozen flag lives as long as the object. A record
  * that reaches the window while frozen, or while older ones are held, is held
@@ -276,7 +276,7 @@ inline FireHeld() {
     od
 }
 
-/* The Control Object's thread: it also owns the event window. */
+/* The application's thread: it also owns the event window. */
 active proctype owner() {
     byte r, ops;
     byte m;                                          /* Close's own: inlines share locals */

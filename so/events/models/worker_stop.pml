@@ -263,7 +263,7 @@ inline StopIfRunning(k, limit) {
     fi
 }
 
-/* The Control Object's thread: every Start and Stop happens here. */
+/* The application's thread: every Start and Stop happens here. */
 active proctype owner() {
     byte ops = 0;
     bool open = false;
