@@ -53,6 +53,7 @@ run_counted() { # label, title, command...
 run_counted file-heads "file heads" "$root/scripts/check-file-heads.sh"
 run_counted key-copies "class key copies" "$root/scripts/check-key-copies.sh"
 run_counted policy "Group Policy template" "$root/scripts/check-policy.sh"
+run_counted architecture "architecture page" "$root/scripts/check-architecture.sh"
 run_counted models "model checks" "$root/scripts/check-models.sh"
 run_ctest host "$build/host"
 run_ctest x86_64 "$build/x86_64"
