@@ -27,7 +27,6 @@
 using namespace vtx;
 using namespace vtx::test;
 using namespace vtx::bench;
-namespace dispid = vtx::co_dispid;
 
 namespace {
 
@@ -53,11 +52,11 @@ long SetEnabled(IDispatch* control, bool on) {
     VARIANT value = Bool(on);
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&value, &named, 1, 1};
-    if (FAILED(control->Invoke(dispid::DeviceEnabled, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+    if (FAILED(control->Invoke(co_dispid::DeviceEnabled, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
                                &params, nullptr, nullptr, nullptr))) {
         return -1;
     }
-    InvokeResult code = InvokeRaw(control, dispid::ResultCode, {}, DISPATCH_PROPERTYGET);
+    InvokeResult code = InvokeRaw(control, co_dispid::ResultCode, {}, DISPATCH_PROPERTYGET);
     return V_VT(code.value.get()) == VT_I4 ? V_I4(code.value.get()) : -1;
 }
 
@@ -77,11 +76,11 @@ bool Cycle(const std::wstring& device, Timings& t) {
 
     Arg name(Text(device.c_str()));
     start = Clock::now();
-    long rc = CallLong(control.get(), dispid::Open, {name.v()});
+    long rc = CallLong(control.get(), co_dispid::Open, {name.v()});
     t.open.push_back(MsSince(start));
     if (rc == 0) {
         start = Clock::now();
-        rc = CallLong(control.get(), dispid::Claim, {Long(1000)});
+        rc = CallLong(control.get(), co_dispid::Claim, {Long(1000)});
         t.claim.push_back(MsSince(start));
     }
     if (rc == 0) {
@@ -90,7 +89,7 @@ bool Cycle(const std::wstring& device, Timings& t) {
         t.enable.push_back(MsSince(start));
     }
     start = Clock::now();
-    long closed = CallLong(control.get(), dispid::Close);
+    long closed = CallLong(control.get(), co_dispid::Close);
     t.close.push_back(MsSince(start));
     if (rc != 0 || closed != 0) {
         std::printf("cycle failed: result code %ld, Close %ld\n", rc, closed);
